@@ -1,0 +1,39 @@
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <optional>
+
+namespace tarnwick {
+
+// An opaque handle of one live registration with the platform.
+struct HotkeyHandle {
+    std::uint64_t value = 0;
+    friend bool operator==(const HotkeyHandle&, const HotkeyHandle&) = default;
+};
+
+struct HotkeyRegistration {
+    // 0 on success, else the platform's error (an X error code, say).
+    std::int32_t status = 0;
+    std::optional<HotkeyHandle> handle;
+};
+
+// The platform's system-wide hotkeys. Key codes are macOS virtual key codes
+// and masks Carbon modifier masks; translating them is the service's job.
+class HotkeyService {
+public:
+    virtual ~HotkeyService() = default;
+
+    // Sets the one function told, on the main thread, of every press of a
+    // registered combination, with the id it was registered under.
+    virtual void installPressHandler(std::function<void(std::uint32_t id)> onPress) = 0;
+
+    // Registers keyCode with modifiers under id.
+    virtual HotkeyRegistration registerHotkey(std::uint32_t keyCode, std::uint32_t modifiers,
+                                              std::uint32_t id) = 0;
+
+    // Releases a registration; unknown handles are ignored.
+    virtual void unregisterHotkey(HotkeyHandle handle) = 0;
+};
+
+} // namespace tarnwick
