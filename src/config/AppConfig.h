@@ -68,13 +68,14 @@ struct Trigger {
 };
 
 struct CommandBinding {
-    CommandBinding(std::string name, Trigger trigger, std::string command, bool enabled = true)
-        : CommandBinding(Uuid::random(), std::move(name), std::move(trigger),
-                         std::move(command), enabled) {}
-    CommandBinding(Uuid id, std::string name, Trigger trigger, std::string command,
-                   bool enabled = true)
-        : id(id), name(std::move(name)), trigger(std::move(trigger)),
-          command(std::move(command)), enabled(enabled) {}
+    CommandBinding(std::string bindingName, Trigger bindingTrigger, std::string bindingCommand,
+                   bool isEnabled = true)
+        : CommandBinding(Uuid::random(), std::move(bindingName), std::move(bindingTrigger),
+                         std::move(bindingCommand), isEnabled) {}
+    CommandBinding(Uuid bindingId, std::string bindingName, Trigger bindingTrigger,
+                   std::string bindingCommand, bool isEnabled = true)
+        : id(bindingId), name(std::move(bindingName)), trigger(std::move(bindingTrigger)),
+          command(std::move(bindingCommand)), enabled(isEnabled) {}
 
     Uuid id;
     std::string name;
