@@ -1,0 +1,26 @@
+#!/usr/bin/env bash
+# Installs what is missing, builds, and runs every test: the optimised build
+# with warnings as errors, the config decoder's fuzzer, then the whole suite
+# again under AddressSanitizer and UndefinedBehaviorSanitizer.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+
+jobs="${JOBS:-$(nproc)}"
+fuzz_seconds="${FUZZ_SECONDS:-60}"
+
+scripts/install-deps.sh
+
+cmake --preset ci
+cmake --build --preset ci -j "$jobs"
+ctest --preset ci -j "$jobs"
+
+cmake --preset fuzz
+cmake --build --preset fuzz -j "$jobs" --target decode_config_fuzzer
+corpus="$(mktemp -d)"
+trap 'rm -rf "$corpus"' EXIT
+build/fuzz/fuzz/decode_config_fuzzer -max_total_time="$fuzz_seconds" -timeout=10 \
+  -max_len=8192 -dict=fuzz/config.dict -print_final_stats=1 "$corpus" fuzz/corpus 2>&1 | tail -n 15
+
+cmake --preset asan
+cmake --build --preset asan -j "$jobs"
+ctest --preset asan -j "$jobs"
