@@ -16,10 +16,17 @@ ctest --preset ci -j "$jobs"
 
 cmake --preset fuzz
 cmake --build --preset fuzz -j "$jobs" --target decode_config_fuzzer
-corpus="$(mktemp -d)"
-trap 'rm -rf "$corpus"' EXIT
-build/fuzz/fuzz/decode_config_fuzzer -max_total_time="$fuzz_seconds" -timeout=10 \
-  -max_len=8192 -dict=fuzz/config.dict -print_final_stats=1 "$corpus" fuzz/corpus 2>&1 | tail -n 15
+work="$(mktemp -d)"
+trap 'rm -rf "$work"' EXIT
+mkdir "$work/corpus"
+if ! build/fuzz/fuzz/decode_config_fuzzer -max_total_time="$fuzz_seconds" -timeout=10 \
+    -max_len=8192 -dict=fuzz/config.dict -print_final_stats=1 -artifact_prefix="$work/" \
+    "$work/corpus" fuzz/corpus >"$work/fuzz.log" 2>&1; then
+  cat "$work/fuzz.log"
+  echo "fuzzing found a fault" >&2
+  exit 1
+fi
+grep -E '^Done|stat::number_of_executed_units' "$work/fuzz.log"
 
 cmake --preset asan
 cmake --build --preset asan -j "$jobs"
