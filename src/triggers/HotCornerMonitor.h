@@ -36,6 +36,8 @@ public:
 
 private:
     void evaluate();
+    const Rect* screenContaining(Point p);
+    void updateArming(std::optional<ScreenCorner> hit);
 
     PointerSource& m_source;
     std::optional<PointerSource::HandlerId> m_handler;

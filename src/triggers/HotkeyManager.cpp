@@ -1,0 +1,76 @@
+#include "triggers/HotkeyManager.h"
+
+#include <string>
+#include <utility>
+
+namespace tarnwick {
+
+namespace {
+
+std::string registerFailedLine(const HotkeyCombo& combo, std::int32_t status) {
+    return "Tarnwick: hotkey register failed for " + combo.display + " (status " +
+           std::to_string(status) + ")";
+}
+
+} // namespace
+
+HotkeyManager::HotkeyManager(HotkeyService& service, MainQueue& mainQueue, LogSink& log)
+    : m_service(service), m_mainQueue(mainQueue), m_log(log) {}
+
+HotkeyManager::~HotkeyManager() {
+    clearAll();
+    if (m_installed) {
+        // The handler points back at us; the service must not call it now.
+        m_service.installPressHandler({});
+    }
+}
+
+void HotkeyManager::registerHotkey(const HotkeyCombo& combo, Action action) {
+    installHandlerIfNeeded();
+    const std::uint32_t id = takeId();
+    const HotkeyRegistration result = m_service.registerHotkey(combo.keyCode, combo.modifiers, id);
+    if (result.status != 0 || !result.handle) {
+        m_log.write(registerFailedLine(combo, result.status));
+        return;
+    }
+    m_handles.push_back(*result.handle);
+    m_actions[id] = std::move(action);
+}
+
+void HotkeyManager::clearAll() {
+    for (const HotkeyHandle handle : m_handles) {
+        m_service.unregisterHotkey(handle);
+    }
+    m_handles.clear();
+    m_actions.clear();
+    m_nextId = 1;
+}
+
+void HotkeyManager::installHandlerIfNeeded() {
+    if (m_installed) {
+        return;
+    }
+    m_service.installPressHandler([this](std::uint32_t id) { fire(id); });
+    m_installed = true;
+}
+
+std::uint32_t HotkeyManager::takeId() {
+    // The counter wraps past the top; 0 and ids still in use are passed over.
+    for (;;) {
+        const std::uint32_t id = m_nextId++;
+        if (id != 0 && !m_actions.contains(id)) {
+            return id;
+        }
+    }
+}
+
+void HotkeyManager::fire(std::uint32_t id) {
+    const auto found = m_actions.find(id);
+    if (found == m_actions.end() || !found->second) {
+        return;
+    }
+    // A copy, so a clearAll() before the queue runs cannot pull it away.
+    m_mainQueue.post(found->second);
+}
+
+} // namespace tarnwick

@@ -19,6 +19,8 @@ public:
     using Action = std::function<void()>;
 
     HotkeyManager(HotkeyService& service, MainQueue& mainQueue, LogSink& log);
+    // Releases every registration and detaches from the service's presses.
+    ~HotkeyManager();
     HotkeyManager(const HotkeyManager&) = delete;
     HotkeyManager& operator=(const HotkeyManager&) = delete;
 

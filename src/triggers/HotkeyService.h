@@ -25,7 +25,8 @@ public:
     virtual ~HotkeyService() = default;
 
     // Sets the one function told, on the main thread, of every press of a
-    // registered combination, with the id it was registered under.
+    // registered combination, with the id it was registered under. An empty
+    // function stops the delivery.
     virtual void installPressHandler(std::function<void(std::uint32_t id)> onPress) = 0;
 
     // Registers keyCode with modifiers under id.

@@ -1,0 +1,71 @@
+#pragma once
+
+#include "triggers/HotkeyService.h"
+
+#include <cstdint>
+#include <functional>
+#include <map>
+#include <optional>
+#include <set>
+#include <utility>
+#include <vector>
+
+namespace tarnwick::test {
+
+// Records what the manager asks of the platform and answers as told.
+class FakeHotkeyService final : public HotkeyService {
+public:
+    struct RegisterCall {
+        std::uint32_t keyCode;
+        std::uint32_t modifiers;
+        std::uint32_t id;
+        friend bool operator==(const RegisterCall&, const RegisterCall&) = default;
+    };
+
+    void installPressHandler(std::function<void(std::uint32_t id)> onPress) override {
+        ++installCalls;
+        m_onPress = std::move(onPress);
+    }
+
+    HotkeyRegistration registerHotkey(std::uint32_t keyCode, std::uint32_t modifiers,
+                                      std::uint32_t id) override {
+        registerCalls.push_back({keyCode, modifiers, id});
+        const auto refusal = refuseKeyCode.find(keyCode);
+        const std::int32_t status = refusal == refuseKeyCode.end() ? 0 : refusal->second;
+        if ((status != 0 && !handleEvenWhenRefused) || noHandleKeyCodes.contains(keyCode)) {
+            return {status, std::nullopt};
+        }
+        const HotkeyHandle handle{m_nextHandle++};
+        issued.push_back(handle);
+        return {status, handle};
+    }
+
+    void unregisterHotkey(HotkeyHandle handle) override { unregistered.push_back(handle); }
+
+    // Plays a press the way the platform would; false when no handler is installed.
+    bool press(std::uint32_t id) {
+        if (!m_onPress) {
+            return false;
+        }
+        m_onPress(id);
+        return true;
+    }
+
+    // keyCode -> status to answer with (10 is X's BadAccess: grabbed elsewhere).
+    std::map<std::uint32_t, std::int32_t> refuseKeyCode;
+    // Makes refusals come with a handle anyway, as a careless platform might.
+    bool handleEvenWhenRefused = false;
+    // Key codes answered with their status (success unless refused) but no handle.
+    std::set<std::uint32_t> noHandleKeyCodes;
+
+    int installCalls = 0;
+    std::vector<RegisterCall> registerCalls;
+    std::vector<HotkeyHandle> issued;
+    std::vector<HotkeyHandle> unregistered;
+
+private:
+    std::function<void(std::uint32_t)> m_onPress;
+    std::uint64_t m_nextHandle = 500;
+};
+
+} // namespace tarnwick::test
