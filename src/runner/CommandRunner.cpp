@@ -1,0 +1,259 @@
+#include "runner/CommandRunner.h"
+
+#include "text/Utf8.h"
+
+#include <array>
+#include <cerrno>
+#include <csignal>
+#include <cstring>
+#include <fcntl.h>
+#include <memory>
+#include <spawn.h>
+#include <sys/types.h>
+#include <sys/wait.h>
+#include <system_error>
+#include <thread>
+#include <unistd.h>
+#include <utility>
+
+extern char** environ;
+
+namespace tarnwick {
+namespace {
+
+// Picks the text out of whichever strerror_r the C library provides.
+[[maybe_unused]] const char* errorText(int rc, const char* buffer) {
+    return rc == 0 ? buffer : "Unknown error";
+}
+[[maybe_unused]] const char* errorText(const char* gnuResult, const char*) {
+    return gnuResult;
+}
+
+std::string describeError(int error) {
+    std::array<char, 256> buffer{};
+    return errorText(strerror_r(error, buffer.data(), buffer.size()), buffer.data());
+}
+
+CommandResult launchError(const std::string& description) {
+    return {false, "launch error: " + description};
+}
+
+class UniqueFd {
+public:
+    UniqueFd() = default;
+    explicit UniqueFd(int fd) : m_fd(fd) {}
+    UniqueFd(UniqueFd&& other) noexcept : m_fd(std::exchange(other.m_fd, -1)) {}
+    UniqueFd& operator=(UniqueFd&& other) noexcept {
+        reset(std::exchange(other.m_fd, -1));
+        return *this;
+    }
+    UniqueFd(const UniqueFd&) = delete;
+    UniqueFd& operator=(const UniqueFd&) = delete;
+    ~UniqueFd() { reset(); }
+
+    int get() const { return m_fd; }
+
+    void reset(int fd = -1) {
+        if (m_fd >= 0) {
+            ::close(m_fd);
+        }
+        m_fd = fd;
+    }
+
+private:
+    int m_fd = -1;
+};
+
+class SpawnFileActions {
+public:
+    SpawnFileActions() { m_error = posix_spawn_file_actions_init(&m_actions); }
+    SpawnFileActions(const SpawnFileActions&) = delete;
+    SpawnFileActions& operator=(const SpawnFileActions&) = delete;
+    ~SpawnFileActions() {
+        if (m_error == 0) {
+            posix_spawn_file_actions_destroy(&m_actions);
+        }
+    }
+
+    // stdout and stderr go to outputFd; nothing else we hold leaks into the
+    // child, not even descriptors opened without O_CLOEXEC by other code.
+    int captureOutputInto(int outputFd) {
+        if (m_error != 0) {
+            return m_error;
+        }
+        int error = posix_spawn_file_actions_adddup2(&m_actions, outputFd, STDOUT_FILENO);
+        if (error == 0) {
+            error = posix_spawn_file_actions_adddup2(&m_actions, outputFd, STDERR_FILENO);
+        }
+        if (error == 0) {
+            error = posix_spawn_file_actions_addclosefrom_np(&m_actions, STDERR_FILENO + 1);
+        }
+        return error;
+    }
+
+    const posix_spawn_file_actions_t* get() const { return &m_actions; }
+
+private:
+    posix_spawn_file_actions_t m_actions{};
+    int m_error = 0;
+};
+
+class SpawnAttributes {
+public:
+    SpawnAttributes() { m_error = posix_spawnattr_init(&m_attributes); }
+    SpawnAttributes(const SpawnAttributes&) = delete;
+    SpawnAttributes& operator=(const SpawnAttributes&) = delete;
+    ~SpawnAttributes() {
+        if (m_error == 0) {
+            posix_spawnattr_destroy(&m_attributes);
+        }
+    }
+
+    // The user's command must not inherit our ignored or blocked signals,
+    // and lives in its own session so that a signal sent to our process
+    // group (Ctrl+C in a terminal, a session logout) leaves it alone.
+    int detachSignalsAndSession() {
+        if (m_error != 0) {
+            return m_error;
+        }
+        sigset_t all;
+        sigset_t none;
+        sigfillset(&all);
+        sigemptyset(&none);
+        int error = posix_spawnattr_setsigdefault(&m_attributes, &all);
+        if (error == 0) {
+            error = posix_spawnattr_setsigmask(&m_attributes, &none);
+        }
+        if (error == 0) {
+            const auto flags = POSIX_SPAWN_SETSIGDEF | POSIX_SPAWN_SETSIGMASK | POSIX_SPAWN_SETSID;
+            error = posix_spawnattr_setflags(&m_attributes, static_cast<short>(flags));
+        }
+        return error;
+    }
+
+    const posix_spawnattr_t* get() const { return &m_attributes; }
+
+private:
+    posix_spawnattr_t m_attributes{};
+    int m_error = 0;
+};
+
+struct Launch {
+    pid_t pid = -1;
+    UniqueFd output;
+    int error = 0;
+};
+
+Launch launchShell(const char* shell, std::string command) {
+    std::array<int, 2> ends{};
+    if (pipe2(ends.data(), O_CLOEXEC) != 0) {
+        return {-1, UniqueFd{}, errno};
+    }
+    UniqueFd readEnd(ends[0]);
+    UniqueFd writeEnd(ends[1]);
+
+    SpawnFileActions actions;
+    SpawnAttributes attributes;
+    int error = actions.captureOutputInto(writeEnd.get());
+    if (error == 0) {
+        error = attributes.detachSignalsAndSession();
+    }
+    if (error != 0) {
+        return {-1, UniqueFd{}, error};
+    }
+
+    std::string shellArgument = shell;
+    std::string flags = "-lc";
+    std::array<char*, 4> argv{shellArgument.data(), flags.data(), command.data(), nullptr};
+    pid_t pid = -1;
+    error = posix_spawn(&pid, shell, actions.get(), attributes.get(), argv.data(), environ);
+    // Only the child may hold the write end, or the read below never sees end of file.
+    writeEnd.reset();
+    if (error != 0) {
+        return {-1, UniqueFd{}, error};
+    }
+    return {pid, std::move(readEnd), 0};
+}
+
+// Reads fd to end of file. False on a read error; what arrived is kept.
+bool readAll(int fd, std::string& into) {
+    std::array<char, 64 * 1024> chunk;
+    for (;;) {
+        const ssize_t count = ::read(fd, chunk.data(), chunk.size());
+        if (count > 0) {
+            into.append(chunk.data(), static_cast<std::size_t>(count));
+        } else if (count == 0) {
+            return true;
+        } else if (errno != EINTR) {
+            return false;
+        }
+    }
+}
+
+// True when the child exited normally with status 0.
+bool reap(pid_t pid) {
+    int status = 0;
+    pid_t waited = -1;
+    do {
+        waited = ::waitpid(pid, &status, 0);
+    } while (waited < 0 && errno == EINTR);
+    return waited == pid && WIFEXITED(status) && WEXITSTATUS(status) == 0;
+}
+
+std::string decodedAndTrimmed(const std::string& bytes) {
+    if (!utf8::isValid(bytes)) {
+        return {};
+    }
+    return std::string(utf8::trimmed(bytes));
+}
+
+void deliver(CommandResult result, MainQueue& mainQueue, CommandRunner::Completion completion) {
+    if (!completion) {
+        return;
+    }
+    mainQueue.post([completion = std::move(completion), result = std::move(result)] {
+        completion(result);
+    });
+}
+
+} // namespace
+
+CommandResult CommandRunner::run(std::string_view command) {
+    return runWithShell(shellPath, command);
+}
+
+CommandResult CommandRunner::runWithShell(const char* shell, std::string_view command) {
+    const std::string_view text = utf8::trimmed(command);
+    if (text.empty()) {
+        return {false, "empty command"};
+    }
+    Launch launch = launchShell(shell, std::string(text));
+    if (launch.error != 0) {
+        return launchError(describeError(launch.error));
+    }
+    std::string bytes;
+    const bool readInFull = readAll(launch.output.get(), bytes);
+    // Closing first means a child still writing after a read error gets
+    // EPIPE instead of blocking us in waitpid forever.
+    launch.output.reset();
+    const bool exitedCleanly = reap(launch.pid);
+    return {readInFull && exitedCleanly, decodedAndTrimmed(bytes)};
+}
+
+void CommandRunner::runAsync(std::string command, MainQueue& mainQueue, Completion completion) {
+    struct Job {
+        std::string command;
+        Completion completion;
+    };
+    // Shared so that the completion survives a thread that never started.
+    auto job = std::make_shared<Job>(Job{std::move(command), std::move(completion)});
+    try {
+        std::thread([job, &mainQueue] {
+            deliver(run(job->command), mainQueue, std::move(job->completion));
+        }).detach();
+    } catch (const std::system_error& error) {
+        deliver(launchError(error.code().message()), mainQueue, std::move(job->completion));
+    }
+}
+
+} // namespace tarnwick

@@ -14,10 +14,10 @@ namespace tarnwick::test {
 class TestMainQueue final : public MainQueue {
 public:
     void post(std::function<void()> fn) override {
-        {
-            std::lock_guard lock(m_mutex);
-            m_items.push_back(std::move(fn));
-        }
+        // Notified under the lock: once a waiter has run this item the queue
+        // may be destroyed, and the poster must be out of it by then.
+        std::lock_guard lock(m_mutex);
+        m_items.push_back(std::move(fn));
         m_ready.notify_all();
     }
 
