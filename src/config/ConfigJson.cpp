@@ -61,7 +61,7 @@ void encodeBinding(JsonEmitter& out, const CommandBinding& binding) {
 // caller passes that straight up, so one bad field fails the document.
 
 // The value under key, or null when the key is missing or holds null.
-const Json* member(const Json& object, const char* key) {
+Json* member(Json& object, const char* key) {
     const auto found = object.find(key);
     if (found == object.end() || found->is_null()) {
         return nullptr;
@@ -69,15 +69,16 @@ const Json* member(const Json& object, const char* key) {
     return &*found;
 }
 
-std::optional<std::string> stringMember(const Json& object, const char* key) {
-    const Json* value = member(object, key);
+// Moves the text out: the document is thrown away after decoding.
+std::optional<std::string> takeStringMember(Json& object, const char* key) {
+    Json* value = member(object, key);
     if (value == nullptr || !value->is_string()) {
         return std::nullopt;
     }
-    return value->get_ref<const std::string&>();
+    return std::move(value->get_ref<std::string&>());
 }
 
-std::optional<bool> boolMember(const Json& object, const char* key) {
+std::optional<bool> boolMember(Json& object, const char* key) {
     const Json* value = member(object, key);
     if (value == nullptr || !value->is_boolean()) {
         return std::nullopt;
@@ -85,7 +86,7 @@ std::optional<bool> boolMember(const Json& object, const char* key) {
     return value->get<bool>();
 }
 
-std::optional<double> finiteNumberMember(const Json& object, const char* key) {
+std::optional<double> finiteNumberMember(Json& object, const char* key) {
     const Json* value = member(object, key);
     if (value == nullptr || !value->is_number()) {
         return std::nullopt;
@@ -98,7 +99,7 @@ std::optional<double> finiteNumberMember(const Json& object, const char* key) {
 }
 
 // A whole number from 0 to 4294967295, whichever way the parser stored it.
-std::optional<std::uint32_t> uint32Member(const Json& object, const char* key) {
+std::optional<std::uint32_t> uint32Member(Json& object, const char* key) {
     const Json* value = member(object, key);
     if (value == nullptr) {
         return std::nullopt;
@@ -124,11 +125,11 @@ std::optional<std::uint32_t> uint32Member(const Json& object, const char* key) {
     return std::nullopt;
 }
 
-std::optional<HotkeyCombo> decodeCombo(const Json& json) {
+std::optional<HotkeyCombo> decodeCombo(Json& json) {
     if (!json.is_object()) {
         return std::nullopt;
     }
-    auto display = stringMember(json, "display");
+    auto display = takeStringMember(json, "display");
     const auto keyCode = uint32Member(json, "keyCode");
     const auto modifiers = uint32Member(json, "modifiers");
     if (!display || !keyCode || !modifiers) {
@@ -137,11 +138,11 @@ std::optional<HotkeyCombo> decodeCombo(const Json& json) {
     return HotkeyCombo{*keyCode, *modifiers, std::move(*display)};
 }
 
-std::optional<Trigger> decodeTrigger(const Json& json) {
+std::optional<Trigger> decodeTrigger(Json& json) {
     if (!json.is_object()) {
         return std::nullopt;
     }
-    const auto kindText = stringMember(json, "kind");
+    const auto kindText = takeStringMember(json, "kind");
     const auto kind = kindText ? triggerKindFromRawValue(*kindText) : std::nullopt;
     if (!kind) {
         return std::nullopt;
@@ -156,7 +157,7 @@ std::optional<Trigger> decodeTrigger(const Json& json) {
             return std::nullopt;
         }
     }
-    if (const Json* hotkey = member(json, "hotkey")) {
+    if (Json* hotkey = member(json, "hotkey")) {
         trigger.hotkey = decodeCombo(*hotkey);
         if (!trigger.hotkey) {
             return std::nullopt;
@@ -165,16 +166,16 @@ std::optional<Trigger> decodeTrigger(const Json& json) {
     return trigger;
 }
 
-std::optional<CommandBinding> decodeBinding(const Json& json) {
+std::optional<CommandBinding> decodeBinding(Json& json) {
     if (!json.is_object()) {
         return std::nullopt;
     }
-    auto command = stringMember(json, "command");
+    auto command = takeStringMember(json, "command");
     const auto enabled = boolMember(json, "enabled");
-    const auto idText = stringMember(json, "id");
+    const auto idText = takeStringMember(json, "id");
     const auto id = idText ? Uuid::parse(*idText) : std::nullopt;
-    auto name = stringMember(json, "name");
-    const Json* triggerJson = member(json, "trigger");
+    auto name = takeStringMember(json, "name");
+    Json* triggerJson = member(json, "trigger");
     auto trigger = triggerJson ? decodeTrigger(*triggerJson) : std::nullopt;
     if (!command || !enabled || !id || !name || !trigger) {
         return std::nullopt;
@@ -183,11 +184,11 @@ std::optional<CommandBinding> decodeBinding(const Json& json) {
                           *enabled);
 }
 
-std::optional<AppConfig> decodeRoot(const Json& json) {
+std::optional<AppConfig> decodeRoot(Json& json) {
     if (!json.is_object()) {
         return std::nullopt;
     }
-    const Json* bindingsJson = member(json, "bindings");
+    Json* bindingsJson = member(json, "bindings");
     const auto sensitivity = finiteNumberMember(json, "cornerSensitivity");
     const auto globalEnabled = boolMember(json, "globalEnabled");
     if (bindingsJson == nullptr || !bindingsJson->is_array() || !sensitivity || !globalEnabled) {
@@ -197,7 +198,7 @@ std::optional<AppConfig> decodeRoot(const Json& json) {
     config.globalEnabled = *globalEnabled;
     config.cornerSensitivity = *sensitivity;
     config.bindings.reserve(bindingsJson->size());
-    for (const Json& element : *bindingsJson) {
+    for (Json& element : *bindingsJson) {
         auto binding = decodeBinding(element);
         if (!binding) {
             return std::nullopt;
@@ -230,7 +231,7 @@ std::optional<std::string> encodeConfig(const AppConfig& config, JsonLayout layo
 
 std::optional<AppConfig> decodeConfig(std::string_view bytes) {
     try {
-        const Json document = Json::parse(bytes.begin(), bytes.end(), nullptr,
+        Json document = Json::parse(bytes.begin(), bytes.end(), nullptr,
                                           /*allow_exceptions=*/false);
         if (document.is_discarded()) {
             return std::nullopt;

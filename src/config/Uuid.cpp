@@ -17,9 +17,10 @@ std::optional<Uuid> Uuid::parse(std::string_view text) {
     if (text.size() != textLength) {
         return std::nullopt;
     }
-    const std::string terminated(text);
+    char terminated[textLength + 1] = {};
+    text.copy(terminated, textLength);
     Uuid id;
-    if (uuid_parse(terminated.c_str(), id.m_bytes.data()) != 0) {
+    if (uuid_parse(terminated, id.m_bytes.data()) != 0) {
         return std::nullopt;
     }
     return id;
