@@ -9,7 +9,9 @@ std::atomic<std::uint64_t> g_allocations{0};
 }
 
 namespace tarnwick::bench {
-std::uint64_t allocationCount() { return g_allocations.load(std::memory_order_relaxed); }
+std::uint64_t allocationCount() {
+    return g_allocations.load(std::memory_order_relaxed);
+}
 } // namespace tarnwick::bench
 
 // Counting replacements of the global allocation functions.
@@ -20,5 +22,9 @@ void* operator new(std::size_t size) {
     }
     throw std::bad_alloc();
 }
-void operator delete(void* p) noexcept { std::free(p); }
-void operator delete(void* p, std::size_t) noexcept { std::free(p); }
+void operator delete(void* p) noexcept {
+    std::free(p);
+}
+void operator delete(void* p, std::size_t) noexcept {
+    std::free(p);
+}

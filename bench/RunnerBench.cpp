@@ -75,8 +75,7 @@ constexpr std::size_t slowRuns = 200;
 constexpr auto generousTimeout = std::chrono::seconds(60);
 
 // Runs queued completions until done() holds; false on timeout.
-template <typename Done>
-bool serveQueueUntil(Done done) {
+template <typename Done> bool serveQueueUntil(Done done) {
     while (!done()) {
         if (!benchQueue().runUntil(1, generousTimeout)) {
             return false;
@@ -133,7 +132,8 @@ void BM_QuickRunBehind200Sleeps(benchmark::State& state, bool waitUntilAllRunnin
     for (auto _ : state) {
         const auto progress = std::make_shared<Progress>();
         for (std::size_t i = 0; i < slowRuns; ++i) {
-            CommandRunner::runAsync("sleep 2", queue, [progress](const CommandResult&) { ++progress->slowDone; });
+            CommandRunner::runAsync("sleep 2", queue,
+                                    [progress](const CommandResult&) { ++progress->slowDone; });
         }
         if (waitUntilAllRunning && !waitForRunningSleeps(slowRuns)) {
             state.SkipWithError("the sleeps did not all start");

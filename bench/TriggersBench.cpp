@@ -14,11 +14,25 @@ namespace {
 
 // Mostly mid-screen motion, with a pass through a corner and onto the second screen.
 constexpr std::array<Point, 8> pointerPath{{
-    {500, 400}, {510, 405}, {2, 798}, {3, 797}, {520, 410}, {1500, 600}, {1002, 2}, {530, 415},
+    {500, 400},
+    {510, 405},
+    {2, 798},
+    {3, 797},
+    {520, 410},
+    {1500, 600},
+    {1002, 2},
+    {530, 415},
 }};
 
 constexpr std::array<Point, 8> hitTestPoints{{
-    {500, 400}, {2, 798}, {998, 799}, {1, 1}, {999, 2}, {10, 790}, {6, 794}, {-3, -3},
+    {500, 400},
+    {2, 798},
+    {998, 799},
+    {1, 1},
+    {999, 2},
+    {10, 790},
+    {6, 794},
+    {-3, -3},
 }};
 
 void BM_EvaluatePerPointerEvent(benchmark::State& state) {

@@ -111,9 +111,8 @@ std::optional<std::uint32_t> uint32Member(Json& object, const char* key) {
     }
     if (value->is_number_integer()) {
         const auto number = value->get<std::int64_t>();
-        return number >= 0 && number <= maximum
-                   ? std::optional(static_cast<std::uint32_t>(number))
-                   : std::nullopt;
+        return number >= 0 && number <= maximum ? std::optional(static_cast<std::uint32_t>(number))
+                                                : std::nullopt;
     }
     if (value->is_number_float()) {
         const auto number = value->get<double>();
@@ -232,7 +231,7 @@ std::optional<std::string> encodeConfig(const AppConfig& config, JsonLayout layo
 std::optional<AppConfig> decodeConfig(std::string_view bytes) {
     try {
         Json document = Json::parse(bytes.begin(), bytes.end(), nullptr,
-                                          /*allow_exceptions=*/false);
+                                    /*allow_exceptions=*/false);
         if (document.is_discarded()) {
             return std::nullopt;
         }

@@ -211,9 +211,8 @@ void deliver(CommandResult result, MainQueue& mainQueue, CommandRunner::Completi
     if (!completion) {
         return;
     }
-    mainQueue.post([completion = std::move(completion), result = std::move(result)] {
-        completion(result);
-    });
+    mainQueue.post(
+        [completion = std::move(completion), result = std::move(result)] { completion(result); });
 }
 
 } // namespace

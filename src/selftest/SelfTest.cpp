@@ -69,8 +69,8 @@ void checkConfigRoundTrip(Report& report, const SelfTest::Parts& parts) {
         report.check("config round-trips", false);
         return;
     }
-    report.check("config round-trips", decoded->bindings.size() == seed.bindings.size() &&
-                                           decoded->bindings.size() >= 2);
+    report.check("config round-trips",
+                 decoded->bindings.size() == seed.bindings.size() && decoded->bindings.size() >= 2);
     report.check("seed has a corner binding", hasKind(*decoded, TriggerKind::corner));
     report.check("seed has a hotkey binding", hasKind(*decoded, TriggerKind::hotkey));
 }

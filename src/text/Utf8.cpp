@@ -55,7 +55,9 @@ std::optional<Decoded> decodeAt(std::string_view text, std::size_t pos) {
     return Decoded{cp, length};
 }
 
-bool isContinuation(std::uint8_t byte) { return (byte & 0xC0) == 0x80; }
+bool isContinuation(std::uint8_t byte) {
+    return (byte & 0xC0) == 0x80;
+}
 
 // The code point that ends at text[end - 1], if the bytes there are well-formed.
 std::optional<Decoded> decodeBefore(std::string_view text, std::size_t end) {
@@ -100,12 +102,21 @@ std::string sanitized(std::string_view text) {
 
 bool isWhitespaceOrNewline(char32_t c) {
     switch (c) {
-    case 0x09: case 0x0A: case 0x0B: case 0x0C: case 0x0D: case 0x20:
-    case 0x85: case 0xA0: case 0x1680: case 0x2028: case 0x2029:
-    case 0x202F: case 0x205F: case 0x3000:
-        return true;
-    default:
-        return c >= 0x2000 && c <= 0x200A;
+    case 0x09:
+    case 0x0A:
+    case 0x0B:
+    case 0x0C:
+    case 0x0D:
+    case 0x20:
+    case 0x85:
+    case 0xA0:
+    case 0x1680:
+    case 0x2028:
+    case 0x2029:
+    case 0x202F:
+    case 0x205F:
+    case 0x3000: return true;
+    default: return c >= 0x2000 && c <= 0x200A;
     }
 }
 

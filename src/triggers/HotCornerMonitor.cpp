@@ -18,13 +18,17 @@ bool isNear(Point p, Point k, double threshold) {
     return std::abs(p.x - k.x) <= threshold && std::abs(p.y - k.y) <= threshold;
 }
 
-std::size_t indexOf(ScreenCorner corner) { return static_cast<std::size_t>(corner); }
+std::size_t indexOf(ScreenCorner corner) {
+    return static_cast<std::size_t>(corner);
+}
 
 } // namespace
 
 HotCornerMonitor::HotCornerMonitor(PointerSource& source) : m_source(source) {}
 
-HotCornerMonitor::~HotCornerMonitor() { stop(); }
+HotCornerMonitor::~HotCornerMonitor() {
+    stop();
+}
 
 std::optional<ScreenCorner> HotCornerMonitor::corner(Point p, const Rect& r, double threshold) {
     // Also rejects NaN; -0 behaves as 0.

@@ -32,8 +32,7 @@ public:
     }
 
     // Waits until at least count items have been run by this call, or timeout.
-    bool runUntil(std::size_t count,
-                  std::chrono::milliseconds timeout = std::chrono::seconds(30)) {
+    bool runUntil(std::size_t count, std::chrono::milliseconds timeout = std::chrono::seconds(30)) {
         const auto deadline = std::chrono::steady_clock::now() + timeout;
         std::size_t ran = 0;
         while (ran < count) {

@@ -25,8 +25,7 @@ TEST(Enumerations, RawValuesMatchExactlyAndCaseSensitively) {
 }
 
 TEST(Enumerations, CasesComeInTheirFixedOrderWithTheirLabels) {
-    const std::vector<std::string_view> corners{"topLeft", "topRight", "bottomLeft",
-                                                "bottomRight"};
+    const std::vector<std::string_view> corners{"topLeft", "topRight", "bottomLeft", "bottomRight"};
     const std::vector<std::string_view> labels{"Top-Left", "Top-Right", "Bottom-Left",
                                                "Bottom-Right"};
     for (std::size_t i = 0; i < allScreenCorners.size(); ++i) {

@@ -63,8 +63,8 @@ ProcessRun runTarnwick(std::vector<std::string> argv, const std::vector<std::str
     posix_spawn_file_actions_adddup2(&actions, out[1], 1);
     posix_spawn_file_actions_adddup2(&actions, err[1], 2);
     pid_t pid = 0;
-    const int spawned = ::posix_spawn(&pid, TARNWICK_BINARY, &actions, nullptr, argp.data(),
-                                      envp.data());
+    const int spawned =
+        ::posix_spawn(&pid, TARNWICK_BINARY, &actions, nullptr, argp.data(), envp.data());
     posix_spawn_file_actions_destroy(&actions);
     ::close(out[1]);
     ::close(err[1]);

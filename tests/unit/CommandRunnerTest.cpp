@@ -35,7 +35,8 @@ test::TestMainQueue& mainQueue() {
 class TempDir {
 public:
     TempDir() {
-        std::string pattern = (std::filesystem::temp_directory_path() / "tarnwick-runner-XXXXXX").string();
+        std::string pattern =
+            (std::filesystem::temp_directory_path() / "tarnwick-runner-XXXXXX").string();
         if (mkdtemp(pattern.data()) != nullptr) {
             m_path = pattern;
         }
@@ -123,7 +124,8 @@ TEST_P(CommandRunnerBlank, IsRejectedWithoutLaunching) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Blanks, CommandRunnerBlank,
-                         testing::Values("", "   ", "\t\n\r\v\f", "\u3000\u00a0 \u2028\u2029\u0085"));
+                         testing::Values("", "   ", "\t\n\r\v\f",
+                                         "\u3000\u00a0 \u2028\u2029\u0085"));
 
 TEST(CommandRunnerCommandText, SurroundingBlanksAreTrimmedBeforeRunning) {
     // Untrimmed, U+3000 would make the command name unknown and U+00A0 would
@@ -229,7 +231,8 @@ TEST(CommandRunnerChild, LeadsItsOwnSession) {
 
 TEST(CommandRunnerReaping, EveryShellIsReapedWhateverItsEnd) {
     for (const char* command : {"echo $$", "echo $$; exit 4", "echo $$; kill -9 $$"}) {
-        const pid_t shell = static_cast<pid_t>(std::atoi(CommandRunner::run(command).output.c_str()));
+        const pid_t shell =
+            static_cast<pid_t>(std::atoi(CommandRunner::run(command).output.c_str()));
         ASSERT_GT(shell, 0) << command;
         EXPECT_TRUE(reaped(shell)) << command;
     }
@@ -269,7 +272,8 @@ TEST_F(CommandRunnerAsync, CompletionArrivesThroughTheQueue) {
 
 TEST_F(CommandRunnerAsync, BlankCommandAlsoCompletesThroughTheQueue) {
     std::vector<CommandResult> results;
-    CommandRunner::runAsync(" \n", queue, [&](const CommandResult& result) { results.push_back(result); });
+    CommandRunner::runAsync(" \n", queue,
+                            [&](const CommandResult& result) { results.push_back(result); });
     EXPECT_TRUE(results.empty());
     ASSERT_TRUE(queue.runUntil(1));
     EXPECT_EQ(results, (std::vector<CommandResult>{{false, "empty command"}}));
@@ -293,10 +297,12 @@ TEST_F(CommandRunnerAsync, RunsWithoutACompletion) {
 TEST_F(CommandRunnerAsync, QuickRunIsNotQueuedBehindLongOnes) {
     std::vector<std::string> finished;
     for (int i = 0; i < 5; ++i) {
-        CommandRunner::runAsync("sleep 2", queue, [&](const CommandResult&) { finished.push_back("sleep"); });
+        CommandRunner::runAsync("sleep 2", queue,
+                                [&](const CommandResult&) { finished.push_back("sleep"); });
     }
-    CommandRunner::runAsync("echo quick", queue,
-                            [&](const CommandResult& result) { finished.push_back(result.output); });
+    CommandRunner::runAsync("echo quick", queue, [&](const CommandResult& result) {
+        finished.push_back(result.output);
+    });
 
     ASSERT_TRUE(queue.runUntil(6));
     ASSERT_EQ(finished.size(), 6u);
@@ -307,8 +313,9 @@ TEST_F(CommandRunnerAsync, ConcurrentRunsKeepTheirOutputsApart) {
     constexpr int runs = 16;
     std::map<int, CommandResult> results;
     for (int i = 0; i < runs; ++i) {
-        CommandRunner::runAsync("sleep 0.$((RANDOM % 3)); echo run-" + std::to_string(i), queue,
-                                [&results, i](const CommandResult& result) { results[i] = result; });
+        CommandRunner::runAsync(
+            "sleep 0.$((RANDOM % 3)); echo run-" + std::to_string(i), queue,
+            [&results, i](const CommandResult& result) { results[i] = result; });
     }
     ASSERT_TRUE(queue.runUntil(runs));
     for (int i = 0; i < runs; ++i) {

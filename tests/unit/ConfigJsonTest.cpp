@@ -84,8 +84,7 @@ TEST(ConfigJsonEncode, EscapesSlashesAndControlsKeepsNonAsciiRaw) {
                                  "cd /tmp && echo 100% \\ done\n\x01");
     const auto json = encodeConfig(config, JsonLayout::compact);
     ASSERT_TRUE(json);
-    EXPECT_NE(json->find(R"("command":"cd \/tmp && echo 100% \\ done\n\u0001")"),
-              std::string::npos)
+    EXPECT_NE(json->find(R"("command":"cd \/tmp && echo 100% \\ done\n\u0001")"), std::string::npos)
         << *json;
     EXPECT_NE(json->find("\"name\":\"caf\u00E9 \\\"x\\\"\\t\""), std::string::npos) << *json;
     EXPECT_NE(json->find(R"("trigger":{"kind":"corner"})"), std::string::npos) << *json;
@@ -108,31 +107,34 @@ TEST(ConfigJsonEncode, IllFormedUtf8IsReplacedSoTheFileStaysReadable) {
 }
 
 TEST(ConfigJsonEncode, NumbersAreShortestRoundTripAndWholeWithoutFraction) {
-    const std::pair<double, const char*> cases[] = {
-        {6.0, "6"}, {2.5, "2.5"}, {0.1, "0.1"}, {24.0, "24"}, {-3.0, "-3"},
-        {1e20, "1e+20"}, {12.345678901234567, "12.345678901234567"}};
+    const std::pair<double, const char*> cases[] = {{6.0, "6"},
+                                                    {2.5, "2.5"},
+                                                    {0.1, "0.1"},
+                                                    {24.0, "24"},
+                                                    {-3.0, "-3"},
+                                                    {1e20, "1e+20"},
+                                                    {12.345678901234567, "12.345678901234567"}};
     for (const auto& [value, text] : cases) {
         AppConfig config;
         config.cornerSensitivity = value;
         const auto json = encodeConfig(config, JsonLayout::compact);
         ASSERT_TRUE(json);
-        EXPECT_NE(json->find(std::string("\"cornerSensitivity\":") + text + ","),
-                  std::string::npos)
+        EXPECT_NE(json->find(std::string("\"cornerSensitivity\":") + text + ","), std::string::npos)
             << *json;
         EXPECT_EQ(decodeConfig(*json)->cornerSensitivity, value);
     }
     AppConfig config;
-    config.bindings.emplace_back("max", Trigger{TriggerKind::hotkey, std::nullopt,
-                                               HotkeyCombo{4294967295u, 4294967295u, ""}},
-                                 "c");
+    config.bindings.emplace_back(
+        "max",
+        Trigger{TriggerKind::hotkey, std::nullopt, HotkeyCombo{4294967295u, 4294967295u, ""}}, "c");
     const auto back = decodeConfig(*encodeConfig(config));
     EXPECT_EQ(back->bindings[0].trigger.hotkey->keyCode, 4294967295u);
 }
 
 TEST(ConfigJsonEncode, NonFiniteSensitivityFails) {
-    for (double bad : {std::numeric_limits<double>::infinity(),
-                       -std::numeric_limits<double>::infinity(),
-                       std::numeric_limits<double>::quiet_NaN()}) {
+    for (double bad :
+         {std::numeric_limits<double>::infinity(), -std::numeric_limits<double>::infinity(),
+          std::numeric_limits<double>::quiet_NaN()}) {
         AppConfig config;
         config.cornerSensitivity = bad;
         EXPECT_EQ(encodeConfig(config), std::nullopt);
@@ -156,8 +158,9 @@ const char* const validBinding = R"({"command":"c","enabled":true,
   "id":"0f1e2d3c-4b5a-4968-8776-a5b4c3d2e1f0","name":"n",
   "trigger":{"kind":"hotkey","hotkey":{"display":"d","keyCode":17,"modifiers":2304}}})";
 
-std::string document(const std::string& binding, const std::string& rootTail =
-                                                     R"("cornerSensitivity":6,"globalEnabled":true)") {
+std::string
+document(const std::string& binding,
+         const std::string& rootTail = R"("cornerSensitivity":6,"globalEnabled":true)") {
     return R"({"bindings":[)" + binding + "]," + rootTail + "}";
 }
 
@@ -192,9 +195,10 @@ TEST(ConfigJsonDecode, AcceptsTheLenientPartsOfTheFormat) {
 
     EXPECT_TRUE(decodeConfig(" \n{\"globalEnabled\":false,\"cornerSensitivity\":2.5,"
                              "\"bindings\":[],\"extra\":1}\n"));
-    EXPECT_EQ(decodeConfig(document(validBinding, R"("cornerSensitivity":1e2,"globalEnabled":true)"))
-                  ->cornerSensitivity,
-              100.0);
+    EXPECT_EQ(
+        decodeConfig(document(validBinding, R"("cornerSensitivity":1e2,"globalEnabled":true)"))
+            ->cornerSensitivity,
+        100.0);
 }
 
 TEST(ConfigJsonDecode, OneBadFieldFailsTheWholeDocument) {
@@ -205,7 +209,8 @@ TEST(ConfigJsonDecode, OneBadFieldFailsTheWholeDocument) {
         {"null name", replaced(b, R"("name":"n")", R"("name":null)")},
         {"no trigger kind", replaced(b, R"("kind":"hotkey",)", "")},
         {"capital kind", replaced(b, R"("kind":"hotkey")", R"("kind":"Hotkey")")},
-        {"capital corner", replaced(b, R"("kind":"hotkey",)", R"("kind":"hotkey","corner":"TopLeft",)")},
+        {"capital corner",
+         replaced(b, R"("kind":"hotkey",)", R"("kind":"hotkey","corner":"TopLeft",)")},
         {"corner as number", replaced(b, R"("kind":"hotkey",)", R"("kind":"hotkey","corner":1,)")},
         {"keyCode -1", replaced(b, "17", "-1")},
         {"keyCode 2^32", replaced(b, "17", "4294967296")},
@@ -213,7 +218,8 @@ TEST(ConfigJsonDecode, OneBadFieldFailsTheWholeDocument) {
         {"keyCode string", replaced(b, "17", "\"17\"")},
         {"modifiers missing", replaced(b, R"(,"modifiers":2304)", "")},
         {"display missing", replaced(b, R"("display":"d",)", "")},
-        {"hotkey not object", replaced(b, R"({"display":"d","keyCode":17,"modifiers":2304})", "[]")},
+        {"hotkey not object",
+         replaced(b, R"({"display":"d","keyCode":17,"modifiers":2304})", "[]")},
         {"enabled as 1", replaced(b, R"("enabled":true)", R"("enabled":1)")},
         {"enabled as string", replaced(b, R"("enabled":true)", R"("enabled":"true")")},
         {"command as number", replaced(b, R"("command":"c")", R"("command":5)")},

@@ -1,5 +1,5 @@
-#include "config/ConfigJson.h"
 #include "config/ConfigStore.h"
+#include "config/ConfigJson.h"
 
 #include <gtest/gtest.h>
 

@@ -4,15 +4,17 @@
 
 #include <gtest/gtest.h>
 
-#include <limits>
 #include <initializer_list>
+#include <limits>
 #include <ostream>
 #include <utility>
 #include <vector>
 
 namespace tarnwick {
 // Readable failure messages.
-inline void PrintTo(ScreenCorner corner, std::ostream* os) { *os << rawValue(corner); }
+inline void PrintTo(ScreenCorner corner, std::ostream* os) {
+    *os << rawValue(corner);
+}
 } // namespace tarnwick
 
 namespace tarnwick {
@@ -34,14 +36,21 @@ TEST(CornerHitTest, PointsNearAndFarFromCorners) {
     const Rect flipped{1000, 800, -1000, -800};
     const Rect tiny{0, 0, 10, 10};
     const HitCase cases[] = {
-        {{2, 798}, screen, 6, topLeft},        {{998, 799}, screen, 6, topRight},
-        {{1, 1}, screen, 6, bottomLeft},       {{999, 2}, screen, 6, bottomRight},
-        {{500, 400}, screen, 6, std::nullopt}, {{10, 790}, screen, 6, std::nullopt},
-        {{6, 794}, screen, 6, topLeft},        {{7, 794}, screen, 6, std::nullopt},
-        {{-3, -3}, screen, 6, bottomLeft},     {{1004, 806}, screen, 6, topRight},
-        {{2, 798}, flipped, 6, topLeft},       {{999, 2}, flipped, 6, bottomRight},
+        {{2, 798}, screen, 6, topLeft},
+        {{998, 799}, screen, 6, topRight},
+        {{1, 1}, screen, 6, bottomLeft},
+        {{999, 2}, screen, 6, bottomRight},
+        {{500, 400}, screen, 6, std::nullopt},
+        {{10, 790}, screen, 6, std::nullopt},
+        {{6, 794}, screen, 6, topLeft},
+        {{7, 794}, screen, 6, std::nullopt},
+        {{-3, -3}, screen, 6, bottomLeft},
+        {{1004, 806}, screen, 6, topRight},
+        {{2, 798}, flipped, 6, topLeft},
+        {{999, 2}, flipped, 6, bottomRight},
         // Overlapping squares on a small screen: bottom corners win, left before right.
-        {{5, 5}, tiny, 6, bottomLeft},         {{5, 9}, tiny, 6, topLeft},
+        {{5, 5}, tiny, 6, bottomLeft},
+        {{5, 9}, tiny, 6, topLeft},
         {{9, 5}, tiny, 6, bottomRight},
     };
     for (const HitCase& c : cases) {
@@ -52,9 +61,9 @@ TEST(CornerHitTest, PointsNearAndFarFromCorners) {
 
 TEST(CornerHitTest, DegenerateThresholdsAndCoordinates) {
     const HitCase cases[] = {
-        {{0, 0}, screen, nan, std::nullopt},     {{nan, 0}, screen, 6, std::nullopt},
-        {{0, nan}, screen, 1e9, std::nullopt},   {{0, 0}, screen, -1, std::nullopt},
-        {{0, 0}, screen, 0, bottomLeft},         {{1000, 800}, screen, 0, topRight},
+        {{0, 0}, screen, nan, std::nullopt},   {{nan, 0}, screen, 6, std::nullopt},
+        {{0, nan}, screen, 1e9, std::nullopt}, {{0, 0}, screen, -1, std::nullopt},
+        {{0, 0}, screen, 0, bottomLeft},       {{1000, 800}, screen, 0, topRight},
         {{0.001, 0}, screen, 0, std::nullopt},
     };
     for (const HitCase& c : cases) {

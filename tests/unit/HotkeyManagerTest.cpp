@@ -74,10 +74,11 @@ TEST_F(HotkeyManagerTest, LogLinesCarrySignedStatusAndLiteralDisplay) {
     manager.registerHotkey(combo(5, "100% \"sure\" %s ⌘⌥T"), [] {});
     manager.registerHotkey(combo(6, "F6"), [] {});
     manager.registerHotkey(combo(7, "F7"), [] {});
-    EXPECT_EQ(log.lines, (std::vector<std::string>{
-                             "Tarnwick: hotkey register failed for 100% \"sure\" %s ⌘⌥T (status -3)",
-                             "Tarnwick: hotkey register failed for F6 (status 0)",
-                             "Tarnwick: hotkey register failed for F7 (status 2)"}));
+    EXPECT_EQ(log.lines,
+              (std::vector<std::string>{
+                  "Tarnwick: hotkey register failed for 100% \"sure\" %s ⌘⌥T (status -3)",
+                  "Tarnwick: hotkey register failed for F6 (status 0)",
+                  "Tarnwick: hotkey register failed for F7 (status 2)"}));
     EXPECT_EQ(manager.registeredCount(), 0U);
 
     // Nothing to release, yet ids restart.

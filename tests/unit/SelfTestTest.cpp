@@ -125,7 +125,8 @@ TEST(SelfTest, SwitchIsRecognisedOnlyAsTheExactText) {
     EXPECT_TRUE(SelfTest::requested(Args{"--selftest"}));
     EXPECT_FALSE(SelfTest::requested(Args{"tarnwick"}));
     EXPECT_FALSE(SelfTest::requested(Args{}));
-    for (const char* near : {"--selftestx", "-selftest", "--SelfTest", "--selftest=1", " --selftest"}) {
+    for (const char* near :
+         {"--selftestx", "-selftest", "--SelfTest", "--selftest=1", " --selftest"}) {
         EXPECT_FALSE(SelfTest::requested(Args{"tarnwick", near})) << near;
     }
 }
