@@ -177,7 +177,7 @@ Launch launchShell(const char* shell, std::string command) {
 
 // Reads fd to end of file. False on a read error; what arrived is kept.
 bool readAll(int fd, std::string& into) {
-    std::array<char, 64 * 1024> chunk;
+    std::array<char, std::size_t{64} * 1024> chunk;
     for (;;) {
         const ssize_t count = ::read(fd, chunk.data(), chunk.size());
         if (count > 0) {
