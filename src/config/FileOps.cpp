@@ -1,5 +1,7 @@
 #include "config/FileOps.h"
 
+#include "posix/UniqueFd.h"
+
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
@@ -11,31 +13,6 @@
 namespace tarnwick::fileops {
 namespace fs = std::filesystem;
 namespace {
-
-// Closes a descriptor when it leaves scope.
-class FileDescriptor {
-public:
-    explicit FileDescriptor(int fd) : m_fd(fd) {}
-    ~FileDescriptor() {
-        if (m_fd >= 0) {
-            ::close(m_fd);
-        }
-    }
-    FileDescriptor(const FileDescriptor&) = delete;
-    FileDescriptor& operator=(const FileDescriptor&) = delete;
-
-    int get() const { return m_fd; }
-    bool valid() const { return m_fd >= 0; }
-    // Closes now, so that a failing close (NFS, quota) is seen.
-    bool close() {
-        const int fd = m_fd;
-        m_fd = -1;
-        return ::close(fd) == 0;
-    }
-
-private:
-    int m_fd;
-};
 
 bool writeAll(int fd, std::string_view bytes) {
     while (!bytes.empty()) {
@@ -71,7 +48,7 @@ fs::path writeTarget(const fs::path& path) {
 }
 
 void syncDirectory(const fs::path& directory) {
-    FileDescriptor fd(::open(directory.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+    UniqueFd fd(::open(directory.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
     if (fd.valid()) {
         // Makes the rename itself durable; the data is already synced.
         ::fsync(fd.get());
@@ -117,7 +94,7 @@ bool makeDirectories(const fs::path& path) {
 }
 
 ReadResult readSmallFile(const fs::path& path, std::size_t maximumSize) {
-    FileDescriptor fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK));
+    UniqueFd fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK));
     if (!fd.valid()) {
         const bool missing = errno == ENOENT && !somethingAt(path);
         return {missing ? ReadStatus::missing : ReadStatus::unusable, {}};
@@ -152,7 +129,7 @@ bool replaceAtomically(const fs::path& path, std::string_view bytes) {
     const fs::path target = writeTarget(path);
     std::string temporary = (target.parent_path() / ("." + target.filename().string() + ".XXXXXX"));
     // mkostemp creates the file with mode 0600.
-    FileDescriptor fd(::mkostemp(temporary.data(), O_CLOEXEC));
+    UniqueFd fd(::mkostemp(temporary.data(), O_CLOEXEC));
     if (!fd.valid()) {
         return false;
     }

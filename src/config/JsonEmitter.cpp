@@ -92,11 +92,12 @@ void JsonEmitter::newlineAndIndent() {
 void JsonEmitter::appendEscaped(std::string_view text) {
     // Ill-formed UTF-8 would make the whole file unreadable on the next
     // start; write U+FFFD for it instead.
-    const std::string safe = utf8::isValid(text) ? std::string() : utf8::sanitized(text);
-    const std::string_view input = safe.empty() ? text : std::string_view(safe);
-
+    if (!utf8::isValid(text)) {
+        appendEscaped(utf8::sanitized(text));
+        return;
+    }
     m_out.push_back('"');
-    for (const char c : input) {
+    for (const char c : text) {
         switch (c) {
         case '"': m_out.append("\\\""); break;
         case '\\': m_out.append("\\\\"); break;

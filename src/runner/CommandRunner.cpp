@@ -1,5 +1,6 @@
 #include "runner/CommandRunner.h"
 
+#include "posix/UniqueFd.h"
 #include "text/Utf8.h"
 
 #include <array>
@@ -37,32 +38,6 @@ std::string describeError(int error) {
 CommandResult launchError(const std::string& description) {
     return {false, "launch error: " + description};
 }
-
-class UniqueFd {
-public:
-    UniqueFd() = default;
-    explicit UniqueFd(int fd) : m_fd(fd) {}
-    UniqueFd(UniqueFd&& other) noexcept : m_fd(std::exchange(other.m_fd, -1)) {}
-    UniqueFd& operator=(UniqueFd&& other) noexcept {
-        reset(std::exchange(other.m_fd, -1));
-        return *this;
-    }
-    UniqueFd(const UniqueFd&) = delete;
-    UniqueFd& operator=(const UniqueFd&) = delete;
-    ~UniqueFd() { reset(); }
-
-    int get() const { return m_fd; }
-
-    void reset(int fd = -1) {
-        if (m_fd >= 0) {
-            ::close(m_fd);
-        }
-        m_fd = fd;
-    }
-
-private:
-    int m_fd = -1;
-};
 
 class SpawnFileActions {
 public:

@@ -193,6 +193,17 @@ TEST_F(ConfigStoreTest, DirectoryInPlaceOfTheFileIsSetAsideWithItsContent) {
     EXPECT_EQ(readFile(rejectedFiles()[0] / "keep.txt"), "mine");
 }
 
+TEST_F(ConfigStoreTest, FifoInPlaceOfTheFileDoesNotBlockTheStart) {
+    fs::create_directories(m_dir);
+    ASSERT_EQ(::mkfifo(m_file.c_str(), 0600), 0);
+    ConfigStore store(m_dir);
+    store.load();
+    EXPECT_TRUE(isSeed(store.config));
+    EXPECT_TRUE(fs::is_regular_file(m_file));
+    ASSERT_EQ(rejectedFiles().size(), 1u);
+    EXPECT_TRUE(fs::is_fifo(rejectedFiles()[0]));
+}
+
 TEST_F(ConfigStoreTest, UnusableDirectoryLeavesTheSeedInMemoryAndTouchesNothing) {
     fs::create_directories(m_dir.parent_path());
     writeFile(m_dir, "a file where the directory should be");
