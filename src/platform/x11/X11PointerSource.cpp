@@ -1,0 +1,291 @@
+#include "platform/x11/X11PointerSource.h"
+
+#include "platform/x11/Display.h"
+#include "platform/x11/EventListener.h"
+#include "platform/x11/Reply.h"
+#include "platform/x11/ScreenLayout.h"
+
+#include <xcb/randr.h>
+#include <xcb/xinerama.h>
+#include <xcb/xinput.h>
+
+#include <utility>
+#include <vector>
+
+namespace tarnwick::x11 {
+namespace {
+
+// Any of buttons 1 to 5 held: the move is a drag.
+constexpr std::uint16_t kButtonMask = 0x1f00;
+
+std::vector<Monitor> randrMonitors(xcb_connection_t* c, xcb_window_t root) {
+    std::vector<Monitor> monitors;
+    auto reply = replyOf(xcb_randr_get_monitors_reply, c, xcb_randr_get_monitors(c, root, 1));
+    if (!reply) {
+        return monitors;
+    }
+    for (auto it = xcb_randr_get_monitors_monitors_iterator(reply.get()); it.rem > 0;
+         xcb_randr_monitor_info_next(&it)) {
+        monitors.push_back(Monitor{it.data->x, it.data->y, it.data->width, it.data->height,
+                                   it.data->primary != 0});
+    }
+    return monitors;
+}
+
+std::vector<Monitor> xineramaScreens(xcb_connection_t* c) {
+    std::vector<Monitor> screens;
+    const auto* ext = xcb_get_extension_data(c, &xcb_xinerama_id);
+    if (ext == nullptr || ext->present == 0) {
+        return screens;
+    }
+    auto active = replyOf(xcb_xinerama_is_active_reply, c, xcb_xinerama_is_active(c));
+    if (!active || active->state == 0) {
+        return screens;
+    }
+    auto reply = replyOf(xcb_xinerama_query_screens_reply, c, xcb_xinerama_query_screens(c));
+    if (!reply) {
+        return screens;
+    }
+    const auto* info = xcb_xinerama_query_screens_screen_info(reply.get());
+    const int count = xcb_xinerama_query_screens_screen_info_length(reply.get());
+    for (int i = 0; i < count; ++i) {
+        screens.push_back(
+            Monitor{info[i].x_org, info[i].y_org, info[i].width, info[i].height, false});
+    }
+    return screens;
+}
+
+std::vector<Monitor> rootArea(xcb_connection_t* c, xcb_window_t root) {
+    auto geometry = replyOf(xcb_get_geometry_reply, c, xcb_get_geometry(c, root));
+    if (!geometry) {
+        return {};
+    }
+    return {Monitor{0, 0, geometry->width, geometry->height, true}};
+}
+
+} // namespace
+
+class X11PointerSource::Impl final : public EventListener {
+public:
+    explicit Impl(Display& display) : m_display(display), m_c(display.connection()) {
+        m_display.addListener(*this);
+        setUpRandr();
+        setUpRawMotion();
+        refreshScreens();
+        xcb_flush(m_c);
+    }
+
+    ~Impl() override { m_display.removeListener(*this); }
+    Impl(const Impl&) = delete;
+    Impl& operator=(const Impl&) = delete;
+
+    bool available() const { return m_unavailableReason.empty(); }
+    const std::string& unavailableReason() const { return m_unavailableReason; }
+
+    std::optional<HandlerId> add(std::function<void()> handler) {
+        if (!available()) {
+            return std::nullopt;
+        }
+        const HandlerId id = m_nextHandlerId++;
+        m_handlers.emplace_back(id, std::move(handler));
+        return id;
+    }
+
+    void remove(HandlerId id) {
+        // Emptied in place: removal may happen while the handlers run.
+        for (auto& [handlerId, handler] : m_handlers) {
+            if (handlerId == id) {
+                handler = nullptr;
+            }
+        }
+        if (!m_running) {
+            std::erase_if(m_handlers, [](const auto& entry) { return !entry.second; });
+        }
+    }
+
+    std::optional<Point> location() {
+        if (m_display.connectionLost()) {
+            return std::nullopt;
+        }
+        if (!m_location) {
+            queryPointer();
+        }
+        return m_location;
+    }
+
+    std::span<const Rect> frames() const { return m_layout.frames(); }
+    const Stats& stats() const { return m_stats; }
+
+    void handleEvent(const xcb_generic_event_t& event) override {
+        const std::uint8_t type = event.response_type & 0x7f;
+        if (type == XCB_GE_GENERIC) {
+            const auto& generic = reinterpret_cast<const xcb_ge_generic_event_t&>(event);
+            if (generic.extension == m_xinputOpcode && generic.event_type == XCB_INPUT_RAW_MOTION) {
+                ++m_stats.rawMotionEvents;
+                m_moved = true;
+            }
+        } else if (m_randrEventBase != 0 &&
+                   (type == m_randrEventBase + XCB_RANDR_SCREEN_CHANGE_NOTIFY ||
+                    type == m_randrEventBase + XCB_RANDR_NOTIFY)) {
+            m_screensChanged = true;
+        } else if (type == XCB_CONFIGURE_NOTIFY &&
+                   reinterpret_cast<const xcb_configure_notify_event_t&>(event).window ==
+                       m_display.rootWindow()) {
+            m_screensChanged = true;
+        }
+    }
+
+    void endOfBatch() override {
+        if (m_screensChanged) {
+            m_screensChanged = false;
+            refreshScreens();
+        }
+        if (!m_moved) {
+            return;
+        }
+        m_moved = false;
+        if (!queryPointer()) {
+            return;
+        }
+        if (m_dragging) {
+            ++m_stats.dragsSkipped;
+            return;
+        }
+        runHandlers();
+    }
+
+private:
+    void setUpRawMotion() {
+        const auto* ext = xcb_get_extension_data(m_c, &xcb_input_id);
+        if (ext == nullptr || ext->present == 0) {
+            m_unavailableReason = "the X server has no XInput extension";
+            return;
+        }
+        // 2.2 delivers raw events to the root window even while another client grabs.
+        auto version =
+            replyOf(xcb_input_xi_query_version_reply, m_c, xcb_input_xi_query_version(m_c, 2, 2));
+        if (!version || version->major_version < 2 ||
+            (version->major_version == 2 && version->minor_version < 2)) {
+            m_unavailableReason = "the X server has no XInput 2.2";
+            return;
+        }
+        m_xinputOpcode = ext->major_opcode;
+        struct {
+            xcb_input_event_mask_t head;
+            std::uint32_t bits;
+        } mask{{XCB_INPUT_DEVICE_ALL_MASTER, 1}, XCB_INPUT_XI_EVENT_MASK_RAW_MOTION};
+        xcb_input_xi_select_events(m_c, m_display.rootWindow(), 1, &mask.head);
+    }
+
+    void setUpRandr() {
+        const std::uint32_t structure = XCB_EVENT_MASK_STRUCTURE_NOTIFY;
+        xcb_change_window_attributes(m_c, m_display.rootWindow(), XCB_CW_EVENT_MASK, &structure);
+        const auto* ext = xcb_get_extension_data(m_c, &xcb_randr_id);
+        if (ext == nullptr || ext->present == 0) {
+            return;
+        }
+        auto version =
+            replyOf(xcb_randr_query_version_reply, m_c, xcb_randr_query_version(m_c, 1, 5));
+        if (!version) {
+            return;
+        }
+        m_randrHasMonitors = version->major_version > 1 || version->minor_version >= 5;
+        m_randrEventBase = ext->first_event;
+        xcb_randr_select_input(m_c, m_display.rootWindow(),
+                               XCB_RANDR_NOTIFY_MASK_SCREEN_CHANGE |
+                                   XCB_RANDR_NOTIFY_MASK_CRTC_CHANGE |
+                                   XCB_RANDR_NOTIFY_MASK_OUTPUT_CHANGE);
+    }
+
+    void refreshScreens() {
+        ++m_stats.screenRefreshes;
+        std::vector<Monitor> monitors;
+        if (m_randrHasMonitors) {
+            monitors = randrMonitors(m_c, m_display.rootWindow());
+        }
+        // A nested or older server may know its heads only through Xinerama.
+        if (auto heads = xineramaScreens(m_c); heads.size() > monitors.size()) {
+            monitors = std::move(heads);
+        }
+        if (monitors.empty()) {
+            monitors = rootArea(m_c, m_display.rootWindow());
+        }
+        m_layout = ScreenLayout(monitors);
+        // Positions taken under the old layout mean nothing now.
+        m_location.reset();
+    }
+
+    bool queryPointer() {
+        ++m_stats.pointerQueries;
+        auto reply =
+            replyOf(xcb_query_pointer_reply, m_c, xcb_query_pointer(m_c, m_display.rootWindow()));
+        if (!reply || reply->same_screen == 0) {
+            m_location.reset();
+            return false;
+        }
+        m_location = m_layout.toGlobal(reply->root_x, reply->root_y);
+        m_dragging = (reply->mask & kButtonMask) != 0;
+        return true;
+    }
+
+    void runHandlers() {
+        ++m_stats.handlerRuns;
+        m_running = true;
+        // By index: a handler may add another.
+        for (std::size_t i = 0; i < m_handlers.size(); ++i) {
+            if (m_handlers[i].second) {
+                // A copy, so that a handler may remove itself while it runs.
+                auto handler = m_handlers[i].second;
+                handler();
+            }
+        }
+        m_running = false;
+        std::erase_if(m_handlers, [](const auto& entry) { return !entry.second; });
+    }
+
+    Display& m_display;
+    xcb_connection_t* m_c;
+    std::string m_unavailableReason;
+    std::uint8_t m_xinputOpcode = 0;
+    std::uint8_t m_randrEventBase = 0;
+    bool m_randrHasMonitors = false;
+    ScreenLayout m_layout;
+    std::optional<Point> m_location;
+    bool m_dragging = false;
+    bool m_moved = false;
+    bool m_screensChanged = false;
+    bool m_running = false;
+    HandlerId m_nextHandlerId = 1;
+    std::vector<std::pair<HandlerId, std::function<void()>>> m_handlers;
+    Stats m_stats;
+};
+
+X11PointerSource::X11PointerSource(Display& display) : m_impl(std::make_unique<Impl>(display)) {}
+X11PointerSource::~X11PointerSource() = default;
+
+bool X11PointerSource::available() const {
+    return m_impl->available();
+}
+std::string X11PointerSource::unavailableReason() const {
+    return m_impl->unavailableReason();
+}
+
+std::optional<PointerSource::HandlerId>
+X11PointerSource::addPointerMovedHandler(std::function<void()> handler) {
+    return m_impl->add(std::move(handler));
+}
+
+void X11PointerSource::removePointerMovedHandler(HandlerId id) {
+    m_impl->remove(id);
+}
+std::optional<Point> X11PointerSource::pointerLocation() {
+    return m_impl->location();
+}
+std::span<const Rect> X11PointerSource::screenFrames() {
+    return m_impl->frames();
+}
+X11PointerSource::Stats X11PointerSource::stats() const {
+    return m_impl->stats();
+}
+
+} // namespace tarnwick::x11

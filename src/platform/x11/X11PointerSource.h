@@ -1,0 +1,50 @@
+#pragma once
+
+#include "triggers/PointerSource.h"
+
+#include <cstdint>
+#include <memory>
+#include <string>
+
+namespace tarnwick::x11 {
+
+class Display;
+
+// The pointer as XInput 2 raw motion sees it: every move on the desktop,
+// whichever window is under the pointer and whoever holds a grab. Each burst
+// of motion costs one pointer query and one run of the handlers; drags and
+// warps run none. Screens come from RandR (or Xinerama) and are re-read only
+// when the server says they changed.
+class X11PointerSource final : public PointerSource {
+public:
+    struct Stats {
+        std::uint64_t rawMotionEvents = 0;
+        std::uint64_t pointerQueries = 0;
+        std::uint64_t handlerRuns = 0;
+        std::uint64_t dragsSkipped = 0;
+        std::uint64_t screenRefreshes = 0;
+    };
+
+    explicit X11PointerSource(Display& display);
+    ~X11PointerSource() override;
+    X11PointerSource(const X11PointerSource&) = delete;
+    X11PointerSource& operator=(const X11PointerSource&) = delete;
+
+    // False when the server lacks XInput 2.2; handlers are then declined.
+    bool available() const;
+    // Why it is unavailable, for the log.
+    std::string unavailableReason() const;
+
+    std::optional<HandlerId> addPointerMovedHandler(std::function<void()> handler) override;
+    void removePointerMovedHandler(HandlerId id) override;
+    std::optional<Point> pointerLocation() override;
+    std::span<const Rect> screenFrames() override;
+
+    Stats stats() const;
+
+private:
+    class Impl;
+    std::unique_ptr<Impl> m_impl;
+};
+
+} // namespace tarnwick::x11
