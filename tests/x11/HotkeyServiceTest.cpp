@@ -169,6 +169,20 @@ TEST_F(HotkeyServiceTest, AfterALayoutChangeTheSamePhysicalKeyStillFires) {
     EXPECT_EQ(pressed, (std::vector<std::uint32_t>{5, 5}));
 }
 
+TEST_F(HotkeyServiceTest, ScrollLockCountsAsALockOnceTheMapHasIt) {
+    ASSERT_EQ(service->registerHotkey(kT, kCommandOption, 4).status, 0);
+    ASSERT_EQ(server->run("xmodmap -e 'add mod3 = Scroll_Lock'"), 0);
+    ASSERT_TRUE(pumpUntil(*display, [&] { return keys->modifiers().scrollLock == 0x20; }));
+    settle();
+    EXPECT_GT(service->stats().regrabs, 0u);
+    // Held, the key sets its modifier for sure, whether or not this map locks it.
+    xdotool("keydown Scroll_Lock key super+alt+t keyup Scroll_Lock");
+    ASSERT_TRUE(waitForPresses(1));
+    xdotool("key Num_Lock key super+alt+t");
+    ASSERT_TRUE(waitForPresses(2));
+    EXPECT_EQ(pressed, (std::vector<std::uint32_t>{4, 4}));
+}
+
 TEST_F(HotkeyServiceTest, SuperMovedToAnotherModifierIsFollowed) {
     ASSERT_EQ(service->registerHotkey(kT, kCommandOption, 9).status, 0);
     ASSERT_EQ(

@@ -76,7 +76,9 @@ std::unique_ptr<XServer> XServer::start(const std::vector<std::string>& argvIn,
     posix_spawn_file_actions_addopen(&actions, STDOUT_FILENO, "/dev/null", O_WRONLY, 0);
     posix_spawn_file_actions_addopen(&actions, STDERR_FILENO, "/dev/null", O_WRONLY, 0);
     std::vector<std::string> argv = argvIn;
-    argv.insert(argv.end(), {"-displayfd", std::to_string(kDisplayFd), "-nolisten", "tcp"});
+    // -noreset: the server would otherwise restart when its last client leaves.
+    argv.insert(argv.end(),
+                {"-displayfd", std::to_string(kDisplayFd), "-nolisten", "tcp", "-noreset"});
     auto args = pointers(argv);
     auto envStrings = environmentWithDisplay(hostDisplay);
     auto env = pointers(envStrings);
@@ -134,8 +136,9 @@ bool pumpUntil(x11::Display& display, const std::function<bool()>& done,
         if (std::chrono::steady_clock::now() >= deadline) {
             return false;
         }
-        pollfd p{display.fileDescriptor(), POLLIN, 0};
-        ::poll(&p, 1, 10);
+        // While reading is held off, the socket is not watched.
+        pollfd p{display.readingHeldUntil() ? -1 : display.fileDescriptor(), POLLIN, 0};
+        ::poll(&p, 1, 5);
     }
 }
 

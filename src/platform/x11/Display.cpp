@@ -64,7 +64,27 @@ void Display::removeListener(EventListener& listener) {
     std::erase(m_listeners, &listener);
 }
 
+void Display::holdOffReading(std::chrono::milliseconds interval) {
+    m_holdUntil = std::max(m_holdUntil, Clock::now() + interval);
+}
+
+std::optional<Display::Clock::time_point> Display::readingHeldUntil() const {
+    if (connectionLost() || Clock::now() >= m_holdUntil) {
+        return std::nullopt;
+    }
+    return m_holdUntil;
+}
+
 void Display::processEvents() {
+    if (readingHeldUntil()) {
+        return;
+    }
+    if (m_holdUntil != Clock::time_point{}) {
+        m_holdUntil = {};
+        for (std::size_t i = 0; i < m_listeners.size(); ++i) {
+            m_listeners[i]->resume();
+        }
+    }
     bool readSocket = true;
     // Batch-end work may make round trips whose replies queue more events.
     while (drainQueued(readSocket)) {

@@ -1,7 +1,9 @@
 #pragma once
 
+#include <chrono>
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -14,9 +16,12 @@ class EventListener;
 // Our own connection to the X server, read on the main thread: the owner
 // watches fileDescriptor() and calls processEvents() when it is readable and
 // before its loop blocks (a reply can queue events without the socket
-// becoming readable again).
+// becoming readable again). While readingHeldUntil() names a time, the owner
+// stops watching the socket and calls processEvents() again at that time.
 class Display {
 public:
+    using Clock = std::chrono::steady_clock;
+
     struct Opened;
 
     // Connects to name, or to $DISPLAY when name is empty.
@@ -30,6 +35,12 @@ public:
     // Drains every queued event, tells each listener, then tells each that the
     // batch has ended; repeats while that work queued more. Never blocks.
     void processEvents();
+    // Lets events pile up for a while so that a stream of them (a 1 kHz
+    // mouse) is handled as one batch, not one wakeup each.
+    void holdOffReading(std::chrono::milliseconds interval);
+    // When reading may resume, while it is held off.
+    std::optional<Clock::time_point> readingHeldUntil() const;
+
     // Waits until the server has handled every request sent so far.
     void sync();
     // True once the server has gone; nothing more arrives.
@@ -52,6 +63,7 @@ private:
     std::uint32_t m_root;
     std::string m_name;
     std::vector<EventListener*> m_listeners;
+    Clock::time_point m_holdUntil{};
 };
 
 struct Display::Opened {

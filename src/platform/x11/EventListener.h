@@ -13,6 +13,8 @@ public:
     // The queue is empty for now: work that should happen once per burst
     // of events goes here.
     virtual void endOfBatch() {}
+    // A hold-off of reading (Display::holdOffReading) has ended.
+    virtual void resume() {}
 };
 
 } // namespace tarnwick::x11

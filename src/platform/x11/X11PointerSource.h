@@ -15,6 +15,13 @@ class Display;
 // of motion costs one pointer query and one run of the handlers; drags and
 // warps run none. Screens come from RandR (or Xinerama) and are re-read only
 // when the server says they changed.
+//
+// A 1 kHz mouse would wake us 1,000 times a second. So after each batch of
+// motion it stops listening for a pause, for longer the farther the pointer
+// is from a corner (8 to 100 ms), and when the pause ends it queries where
+// the pointer went: while the pointer moves, one wakeup and one query per
+// pause. It holds off reading its Display meanwhile: give it a Display of
+// its own, so that other services' events are not held with it.
 class X11PointerSource final : public PointerSource {
 public:
     struct Stats {
@@ -23,6 +30,7 @@ public:
         std::uint64_t handlerRuns = 0;
         std::uint64_t dragsSkipped = 0;
         std::uint64_t screenRefreshes = 0;
+        std::uint64_t pauses = 0;
     };
 
     explicit X11PointerSource(Display& display);
