@@ -1,6 +1,6 @@
 #pragma once
 
-// The XKB protocol header names a struct member "explicit".
+// WORKAROUND: the XKB protocol header names a struct member "explicit", a C++ keyword.
 #define explicit explicit_
 #include <xcb/xkb.h>
 #undef explicit
