@@ -1,6 +1,6 @@
+#include "app/Application.h"
 #include "selftest/SelfTest.h"
 
-#include <cstdio>
 #include <iostream>
 #include <span>
 
@@ -9,7 +9,5 @@ int main(int argc, char* argv[]) {
     if (tarnwick::SelfTest::requested(arguments)) {
         return tarnwick::SelfTest::run(std::cout) == 0 ? 0 : 1;
     }
-    std::fputs("tarnwick: the desktop application is not built yet; only --selftest works\n",
-               stderr);
-    return 2;
+    return tarnwick::runApplication(argc, argv);
 }

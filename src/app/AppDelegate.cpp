@@ -1,0 +1,157 @@
+#include "app/AppDelegate.h"
+
+#include "app/AppModel.h"
+#include "app/SettingsWindow.h"
+#include "config/ConfigStore.h"
+#include "runner/CommandRunner.h"
+#include "services/LogSink.h"
+#include "triggers/HotkeyManager.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QIcon>
+#include <QMenu>
+#include <QPointer>
+#include <QSystemTrayIcon>
+
+namespace tarnwick {
+namespace {
+
+// The previous menu may be the one whose action is running right now.
+void deleteMenuLater(QMenu* menu) {
+    if (menu != nullptr) {
+        menu->deleteLater();
+    }
+}
+
+} // namespace
+
+AppDelegate::AppDelegate(Services services, QObject* parent)
+    : QObject(parent), m_services(services), m_corners(services.pointer),
+      m_menu(nullptr, deleteMenuLater) {}
+
+AppDelegate::~AppDelegate() = default;
+
+void AppDelegate::applicationDidFinishLaunching() {
+    m_services.store.load();
+    m_services.model.setConfig(m_services.store.config);
+    QPointer<AppDelegate> self(this);
+    m_services.model.onChange = [self] {
+        if (self) {
+            self->reload();
+        }
+    };
+    createStatusItem();
+    rebuildMenu();
+    m_corners.onCorner = [self](ScreenCorner corner) {
+        if (self) {
+            self->handleCorner(corner);
+        }
+    };
+    m_corners.start();
+    reload();
+}
+
+void AppDelegate::reload() {
+    const AppConfig& cfg = m_services.model.config();
+    m_corners.enabled = cfg.globalEnabled;
+    m_corners.sensitivity = cfg.cornerSensitivity;
+    m_services.hotkeys.clearAll();
+    if (cfg.globalEnabled) {
+        for (const CommandBinding& binding : cfg.bindings) {
+            if (!binding.enabled || binding.trigger.kind != TriggerKind::hotkey ||
+                !binding.trigger.hotkey) {
+                continue;
+            }
+            m_services.hotkeys.registerHotkey(
+                *binding.trigger.hotkey,
+                [command = binding.command, &queue = m_services.mainQueue, &log = m_services.log] {
+                    CommandRunner::runAsync(command, queue,
+                                            [command, &log](const CommandResult& result) {
+                                                log.write(hotkeyLogLine(command, result.ok));
+                                            });
+                });
+        }
+    }
+    rebuildMenu();
+}
+
+void AppDelegate::handleCorner(ScreenCorner corner) {
+    const AppConfig& cfg = m_services.model.config();
+    if (!cfg.globalEnabled || cfg.bindings.empty()) {
+        return;
+    }
+    for (const CommandBinding& binding : cfg.bindings) {
+        if (binding.enabled && binding.trigger.kind == TriggerKind::corner &&
+            binding.trigger.corner == corner) {
+            LogSink& log = m_services.log;
+            CommandRunner::runAsync(
+                binding.command, m_services.mainQueue,
+                [corner, command = binding.command, &log](const CommandResult& result) {
+                    log.write(cornerLogLine(corner, command, result.ok));
+                });
+        }
+    }
+}
+
+std::string AppDelegate::cornerLogLine(ScreenCorner corner, const std::string& command, bool ok) {
+    std::string line = "Tarnwick: corner ";
+    line += label(corner);
+    line += " ran \"";
+    line += command;
+    line += "\" ok=";
+    line += ok ? "true" : "false";
+    return line;
+}
+
+std::string AppDelegate::hotkeyLogLine(const std::string& command, bool ok) {
+    std::string line = "Tarnwick: hotkey ran \"";
+    line += command;
+    line += "\" ok=";
+    line += ok ? "true" : "false";
+    return line;
+}
+
+void AppDelegate::createStatusItem() {
+    m_statusItem = std::make_unique<QSystemTrayIcon>();
+    m_statusItem->setIcon(QIcon(QStringLiteral(":/tarnwick/icons/tarnwick.svg")));
+    m_statusItem->setToolTip(QStringLiteral("Tarnwick"));
+    m_statusItem->show();
+}
+
+void AppDelegate::rebuildMenu() {
+    auto* menu = new QMenu();
+    menu->addAction(QStringLiteral("Tarnwick"))->setEnabled(false);
+    menu->addSeparator();
+    const bool enabled = m_services.model.config().globalEnabled;
+    connect(menu->addAction(enabled ? QStringLiteral("Disable Triggers")
+                                    : QStringLiteral("Enable Triggers")),
+            &QAction::triggered, this, &AppDelegate::toggleEnabled);
+    QAction* settings = menu->addAction(QStringLiteral("Settings\u2026"));
+    settings->setShortcut(QKeySequence(QStringLiteral("Ctrl+,")));
+    settings->setShortcutVisibleInContextMenu(true);
+    connect(settings, &QAction::triggered, this, &AppDelegate::openSettings);
+    menu->addSeparator();
+    QAction* quit = menu->addAction(QStringLiteral("Quit Tarnwick"));
+    quit->setShortcut(QKeySequence(QStringLiteral("Ctrl+Q")));
+    quit->setShortcutVisibleInContextMenu(true);
+    connect(quit, &QAction::triggered, qApp, &QCoreApplication::quit, Qt::QueuedConnection);
+    if (m_statusItem) {
+        m_statusItem->setContextMenu(menu);
+    }
+    m_menu.reset(menu);
+}
+
+void AppDelegate::toggleEnabled() {
+    m_services.model.setGlobalEnabled(!m_services.model.config().globalEnabled);
+    m_services.model.persist();
+}
+
+void AppDelegate::openSettings() {
+    if (!m_settingsWindow) {
+        m_settingsWindow = std::make_unique<SettingsWindow>(m_services.model);
+    }
+    m_settingsWindow->present();
+}
+
+} // namespace tarnwick

@@ -1,0 +1,74 @@
+#pragma once
+
+#include "config/AppConfig.h"
+#include "triggers/HotCornerMonitor.h"
+
+#include <QObject>
+
+#include <memory>
+#include <string>
+
+class QMenu;
+class QSystemTrayIcon;
+
+namespace tarnwick {
+
+class AppModel;
+class ConfigStore;
+class HotkeyManager;
+class LogSink;
+class MainQueue;
+class PointerSource;
+class SettingsWindow;
+
+// Joins the program together: loads the configuration at launch, keeps the
+// triggers in step with the model, runs the commands bound to a corner or a
+// hotkey, and owns the tray icon, its menu and the settings window.
+class AppDelegate final : public QObject {
+    Q_OBJECT
+public:
+    struct Services {
+        ConfigStore& store;
+        AppModel& model;
+        HotkeyManager& hotkeys;
+        PointerSource& pointer;
+        MainQueue& mainQueue;
+        LogSink& log;
+    };
+
+    explicit AppDelegate(Services services, QObject* parent = nullptr);
+    ~AppDelegate() override;
+    AppDelegate(const AppDelegate&) = delete;
+    AppDelegate& operator=(const AppDelegate&) = delete;
+
+    // The launch sequence, once, when the event loop runs.
+    void applicationDidFinishLaunching();
+
+    // Menu actions.
+    void toggleEnabled();
+    void openSettings();
+
+    // The log lines of a finished command, exactly as written.
+    static std::string cornerLogLine(ScreenCorner corner, const std::string& command, bool ok);
+    static std::string hotkeyLogLine(const std::string& command, bool ok);
+
+    // For tests: the tray icon, its current menu, the settings window if made.
+    QSystemTrayIcon* statusItem() const { return m_statusItem.get(); }
+    QMenu* menu() const { return m_menu.get(); }
+    SettingsWindow* settingsWindow() const { return m_settingsWindow.get(); }
+    HotCornerMonitor& corners() { return m_corners; }
+
+private:
+    void reload();
+    void handleCorner(ScreenCorner corner);
+    void createStatusItem();
+    void rebuildMenu();
+
+    Services m_services;
+    HotCornerMonitor m_corners;
+    std::unique_ptr<QSystemTrayIcon> m_statusItem;
+    std::unique_ptr<QMenu, void (*)(QMenu*)> m_menu;
+    std::unique_ptr<SettingsWindow> m_settingsWindow;
+};
+
+} // namespace tarnwick

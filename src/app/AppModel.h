@@ -1,0 +1,68 @@
+#pragma once
+
+#include "config/AppConfig.h"
+
+#include <QObject>
+
+#include <cstddef>
+#include <functional>
+
+namespace tarnwick {
+
+class ConfigStore;
+
+// The configuration the user sees and edits, announcing every change, and
+// the one road by which an edit takes effect: persist() saves it and tells
+// onChange.
+class AppModel final : public QObject {
+    Q_OBJECT
+    Q_PROPERTY(
+        bool globalEnabled READ globalEnabled WRITE setGlobalEnabled NOTIFY globalEnabledChanged)
+    Q_PROPERTY(double cornerSensitivity READ cornerSensitivity WRITE setCornerSensitivity NOTIFY
+                   cornerSensitivityChanged)
+
+public:
+    // What add() appends.
+    static constexpr const char* newBindingName = "New command";
+    static constexpr const char* newBindingCommand = "notify-send hello";
+
+    // The model of the running program, over ConfigStore::shared(); never destroyed.
+    static AppModel& shared();
+
+    explicit AppModel(ConfigStore& store, QObject* parent = nullptr);
+
+    const AppConfig& config() const { return m_config; }
+    // Replaces the configuration whole, without saving.
+    void setConfig(AppConfig config);
+
+    bool globalEnabled() const { return m_config.globalEnabled; }
+    void setGlobalEnabled(bool enabled);
+    double cornerSensitivity() const { return m_config.cornerSensitivity; }
+    void setCornerSensitivity(double sensitivity);
+    // Replaces one binding in place, without saving; false when index is out of range.
+    bool setBinding(std::size_t index, CommandBinding binding);
+
+    // Copies the configuration into the store, saves it, then calls onChange
+    // (whatever the save's outcome).
+    Q_INVOKABLE void persist();
+    // Appends a new corner binding with the defaults above and persists.
+    Q_INVOKABLE void add();
+    // Removes every binding with binding's id and persists, also when none matched.
+    void deleteBinding(const CommandBinding& binding);
+
+    std::function<void()> onChange;
+
+signals:
+    // Any change of the configuration, whole or in part.
+    void configChanged();
+    void globalEnabledChanged();
+    void cornerSensitivityChanged();
+    // The list of bindings, or one binding in it, changed.
+    void bindingsChanged();
+
+private:
+    ConfigStore& m_store;
+    AppConfig m_config;
+};
+
+} // namespace tarnwick

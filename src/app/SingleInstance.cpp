@@ -1,0 +1,80 @@
+#include "app/SingleInstance.h"
+
+#include <QDeadlineTimer>
+#include <QDir>
+#include <QLocalSocket>
+#include <QThread>
+
+#include <unistd.h>
+
+namespace tarnwick {
+namespace {
+
+constexpr QByteArrayView kShowSettings = "show-settings\n";
+
+QString sanitized(const QString& display) {
+    QString result;
+    for (const QChar c : display) {
+        result += c.isLetterOrNumber() || c == QLatin1Char('.') ? c : QLatin1Char('_');
+    }
+    return result;
+}
+
+} // namespace
+
+SingleInstance::SingleInstance(const QString& directory, const QString& display, QObject* parent)
+    : QObject(parent),
+      m_base(QDir(directory).filePath(
+          QStringLiteral("tarnwick-%1-%2").arg(::getuid()).arg(sanitized(display)))) {
+    m_server.setSocketOptions(QLocalServer::UserAccessOption);
+    connect(&m_server, &QLocalServer::newConnection, this, [this] {
+        while (QLocalSocket* socket = m_server.nextPendingConnection()) {
+            connect(socket, &QLocalSocket::disconnected, socket, &QObject::deleteLater);
+            connect(socket, &QLocalSocket::readyRead, this, [this, socket] {
+                while (socket->canReadLine()) {
+                    if (socket->readLine() == kShowSettings.toByteArray()) {
+                        emit showSettingsRequested();
+                    }
+                }
+            });
+        }
+    });
+}
+
+QString SingleInstance::defaultDirectory() {
+    const QString runtime = qEnvironmentVariable("XDG_RUNTIME_DIR");
+    return runtime.isEmpty() ? QDir::tempPath() : runtime;
+}
+
+SingleInstance::Role SingleInstance::claim() {
+    m_lock = std::make_unique<QLockFile>(m_base + QStringLiteral(".lock"));
+    // A lock left by a crashed instance is taken over (QLockFile checks its pid).
+    if (m_lock->tryLock(0)) {
+        QLocalServer::removeServer(m_base + QStringLiteral(".socket"));
+        m_server.listen(m_base + QStringLiteral(".socket"));
+        return Role::primary;
+    }
+    // The running one may still be starting: give it a moment to listen.
+    const QDeadlineTimer deadline(3000);
+    while (!deadline.hasExpired()) {
+        if (askRunningInstance()) {
+            return Role::secondary;
+        }
+        QThread::msleep(50);
+    }
+    return Role::failed;
+}
+
+bool SingleInstance::askRunningInstance() {
+    QLocalSocket socket;
+    socket.connectToServer(m_base + QStringLiteral(".socket"));
+    if (!socket.waitForConnected(500)) {
+        return false;
+    }
+    socket.write(kShowSettings.data(), kShowSettings.size());
+    const bool sent = socket.waitForBytesWritten(1000);
+    socket.disconnectFromServer();
+    return sent;
+}
+
+} // namespace tarnwick

@@ -1,0 +1,44 @@
+#pragma once
+
+#include <QLocalServer>
+#include <QLockFile>
+#include <QObject>
+#include <QString>
+
+#include <memory>
+
+namespace tarnwick {
+
+// One running instance per user and display. The first holds a lock file and
+// listens on a local socket beside it, both in the user's private runtime
+// directory; a later one asks it to show its settings window and goes.
+class SingleInstance final : public QObject {
+    Q_OBJECT
+public:
+    enum class Role {
+        primary,   // this process is the instance
+        secondary, // another one runs and was asked to show its settings
+        failed,    // another one holds the lock but does not answer
+    };
+
+    // directory: where the lock and the socket live; display: the X display name.
+    SingleInstance(const QString& directory, const QString& display, QObject* parent = nullptr);
+
+    Role claim();
+
+    // The directory the running program uses: $XDG_RUNTIME_DIR, else the
+    // temporary directory (with the user id in the names).
+    static QString defaultDirectory();
+
+signals:
+    void showSettingsRequested();
+
+private:
+    bool askRunningInstance();
+
+    QString m_base;
+    std::unique_ptr<QLockFile> m_lock;
+    QLocalServer m_server;
+};
+
+} // namespace tarnwick

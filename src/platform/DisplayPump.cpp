@@ -1,0 +1,49 @@
+#include "platform/DisplayPump.h"
+
+#include "platform/x11/Display.h"
+
+#include <QAbstractEventDispatcher>
+#include <QThread>
+
+#include <chrono>
+
+namespace tarnwick {
+
+DisplayPump::DisplayPump(x11::Display& display, std::function<void()> onLost, QObject* parent)
+    : QObject(parent), m_display(display), m_onLost(std::move(onLost)),
+      m_notifier(display.fileDescriptor(), QSocketNotifier::Read) {
+    m_resume.setSingleShot(true);
+    connect(&m_notifier, &QSocketNotifier::activated, this, &DisplayPump::pump);
+    connect(&m_resume, &QTimer::timeout, this, [this] {
+        m_notifier.setEnabled(true);
+        pump();
+    });
+    if (auto* dispatcher = QAbstractEventDispatcher::instance(thread())) {
+        connect(dispatcher, &QAbstractEventDispatcher::aboutToBlock, this, &DisplayPump::pump);
+    }
+    pump();
+}
+
+void DisplayPump::pump() {
+    if (m_lost || m_resume.isActive()) {
+        return;
+    }
+    m_display.processEvents();
+    if (m_display.connectionLost()) {
+        m_lost = true;
+        m_notifier.setEnabled(false);
+        if (m_onLost) {
+            m_onLost();
+        }
+        return;
+    }
+    if (const auto until = m_display.readingHeldUntil()) {
+        // Not watched meanwhile: the socket would stay readable and spin the loop.
+        m_notifier.setEnabled(false);
+        const auto left =
+            std::chrono::ceil<std::chrono::milliseconds>(*until - x11::Display::Clock::now());
+        m_resume.start(std::max<std::chrono::milliseconds>(left, std::chrono::milliseconds(0)));
+    }
+}
+
+} // namespace tarnwick
