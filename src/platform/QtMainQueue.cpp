@@ -6,7 +6,10 @@
 namespace tarnwick {
 
 void QtMainQueue::post(std::function<void()> fn) {
-    QMetaObject::invokeMethod(QCoreApplication::instance(), std::move(fn), Qt::QueuedConnection);
+    // A command may finish after the application has gone: its completion is dropped.
+    if (QCoreApplication* app = QCoreApplication::instance()) {
+        QMetaObject::invokeMethod(app, std::move(fn), Qt::QueuedConnection);
+    }
 }
 
 } // namespace tarnwick
