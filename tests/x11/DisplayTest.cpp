@@ -3,7 +3,11 @@
 #include "platform/x11/X11HotkeyService.h"
 #include "platform/x11/X11PointerSource.h"
 
+#include "platform/x11/EventListener.h"
+
 #include "XServer.h"
+
+#include <thread>
 
 #include <gtest/gtest.h>
 
@@ -85,6 +89,69 @@ TEST(DisplayTest, ServicesOnAConnectionWhoseServerWentAway) {
     const auto late = hotkeys.registerHotkey(17, 0x0900, 2);
     EXPECT_NE(late.status, 0);
     EXPECT_FALSE(late.handle.has_value());
+}
+
+class CountingListener final : public EventListener {
+public:
+    void handleEvent(const xcb_generic_event_t&) override { ++events; }
+    void endOfBatch() override {
+        ++batches;
+        if (onBatchEnd) {
+            auto once = std::move(onBatchEnd);
+            onBatchEnd = nullptr;
+            once();
+        }
+    }
+    int events = 0;
+    int batches = 0;
+    std::function<void()> onBatchEnd;
+};
+
+// Another client makes windows; the root's substructure events tell us.
+void createWindows(xcb_connection_t* c, int count) {
+    const xcb_screen_t* screen = xcb_setup_roots_iterator(xcb_get_setup(c)).data;
+    for (int i = 0; i < count; ++i) {
+        const xcb_window_t w = xcb_generate_id(c);
+        xcb_create_window(c, XCB_COPY_FROM_PARENT, w, screen->root, 0, 0, 10, 10, 0,
+                          XCB_WINDOW_CLASS_INPUT_OUTPUT, screen->root_visual, 0, nullptr);
+    }
+    std::free(xcb_get_input_focus_reply(c, xcb_get_input_focus(c), nullptr));
+}
+
+TEST(DisplayTest, OneBatchPerDrainIncludingEventsThatRepliesQueued) {
+    auto server = test::XServer::startXvfb();
+    ASSERT_NE(server, nullptr);
+    auto opened = Display::open(server->display());
+    ASSERT_NE(opened.display, nullptr);
+    Display& display = *opened.display;
+    const std::uint32_t mask = XCB_EVENT_MASK_SUBSTRUCTURE_NOTIFY;
+    xcb_change_window_attributes(display.connection(), display.rootWindow(), XCB_CW_EVENT_MASK,
+                                 &mask);
+    display.sync();
+    CountingListener listener;
+    display.addListener(listener);
+    xcb_connection_t* other = xcb_connect(server->display().c_str(), nullptr);
+    ASSERT_EQ(xcb_connection_has_error(other), 0);
+
+    createWindows(other, 20);
+    std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    display.processEvents();
+    EXPECT_EQ(listener.events, 20);
+    EXPECT_EQ(listener.batches, 1);
+
+    // A batch's own round trip queues what arrived meanwhile, without the
+    // socket showing it: the same call drains it as one more batch.
+    listener.onBatchEnd = [&] {
+        createWindows(other, 2);
+        display.sync();
+    };
+    createWindows(other, 1);
+    std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    display.processEvents();
+    EXPECT_EQ(listener.events, 23);
+    EXPECT_EQ(listener.batches, 3);
+    display.removeListener(listener);
+    xcb_disconnect(other);
 }
 
 } // namespace

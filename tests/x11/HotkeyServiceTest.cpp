@@ -93,6 +93,29 @@ TEST_F(HotkeyServiceTest, AHeldKeyFiresOnce) {
     ASSERT_TRUE(waitForPresses(2));
 }
 
+TEST_F(HotkeyServiceTest, ModifierReleasesDuringAHoldDoNotEndIt) {
+    ASSERT_EQ(service->registerHotkey(kT, kCommandOption, 1).status, 0);
+    xdotool("keydown super+alt+t");
+    ASSERT_TRUE(waitForPresses(1));
+    // The grab also delivers other keys' releases: only T's own ends the hold.
+    xdotool("keydown shift keyup shift");
+    pumpFor(*display, 1s);
+    xdotool("keyup t keyup alt keyup super");
+    settle();
+    EXPECT_EQ(pressed.size(), 1u);
+    EXPECT_GT(service->stats().repeatsIgnored, 0u);
+}
+
+TEST_F(HotkeyServiceTest, DestroyingTheServiceReleasesItsGrabs) {
+    ASSERT_EQ(service->registerHotkey(kT, kCommandOption, 1).status, 0);
+    const std::uint8_t t = *keys->keycodeFor(kT);
+    const std::uint16_t locks = keys->modifiers().numLock | keys->modifiers().capsLock;
+    service.reset();
+    display->sync();
+    EXPECT_EQ(client->grabKey(t, kSuperAlt), 0);
+    EXPECT_EQ(client->grabKey(t, kSuperAlt | locks), 0);
+}
+
 TEST_F(HotkeyServiceTest, ACombinationHeldByAnotherClientIsRefusedWithoutHalfMadeGrabs) {
     const std::uint8_t t = *keys->keycodeFor(kT);
     const std::uint16_t capsLock = keys->modifiers().capsLock;

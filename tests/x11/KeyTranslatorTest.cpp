@@ -76,5 +76,31 @@ TEST(KeyTranslatorTest, EveryTableEntryBothWaysAgainstTheRunningServer) {
     EXPECT_EQ(masks.scrollLock, 0); // not in the default map
 }
 
+// A keymap whose key names sit at other keycodes, and one that lacks a name:
+// keys are found by name first, and by evdev code only when the name is missing.
+TEST(KeyTranslatorTest, NamesWinOverEvdevCodesWhichStandIn) {
+    auto server = test::XServer::startXvfb();
+    ASSERT_NE(server, nullptr);
+    const std::string d = server->display();
+    const std::string file = testing::TempDir() + "tarnwick-keymap-" + d.substr(1) + ".xkb";
+    // Swap Y and U (AD06 = 29, AD07 = 30) and rename T's key (AD05 = 28).
+    ASSERT_EQ(server->run("xkbcomp -xkb " + d + " " + file + " 2>/dev/null"), 0);
+    ASSERT_EQ(
+        server->run("sed -i -e 's/<AD06> = 29;/<AD06> = 30;/' -e 's/<AD07> = 30;/<AD07> = 29;/' "
+                    "-e 's/<AD05>/<ZZ05>/g' " +
+                    file),
+        0);
+    ASSERT_EQ(server->run("xkbcomp " + file + " " + d + " 2>/dev/null"), 0);
+    std::remove(file.c_str());
+
+    auto opened = Display::open(d);
+    ASSERT_NE(opened.display, nullptr);
+    KeyTranslator keys(*opened.display);
+    EXPECT_EQ(keys.keycodeFor(0x10), 30);     // Y, by name
+    EXPECT_EQ(keys.virtualKeyFor(29), 0x20u); // U, by name
+    EXPECT_EQ(keys.keycodeFor(17), 28);       // T: no such name, evdev + 8
+    EXPECT_EQ(keys.virtualKeyFor(28), 17u);
+}
+
 } // namespace
 } // namespace tarnwick::x11

@@ -206,10 +206,16 @@ TEST_F(NestedServerTest, AResizeIsPickedUpWithoutARestart) {
     startOn(test::XServer::startXephyr(*m_host, {"-screen", "1024x768", "-resizeable"}));
     ASSERT_NEAR(source->screenFrames()[0].width, 1024.0, 1.0);
 
+    ASSERT_TRUE(moveAndSee(100, 100));
+    letRest();
+    EXPECT_EQ(source->pointerLocation()->y, 667.0);
+
     ASSERT_EQ(m_server->run("xrandr -s 800x600 2>/dev/null"), 0);
     ASSERT_TRUE(pumpUntil(*display,
                           [&] { return std::abs(source->screenFrames()[0].width - 800.0) < 1.0; }));
     EXPECT_NEAR(source->screenFrames()[0].height, 600.0, 1.0);
+    // The same pixel, measured from the new bottom row.
+    EXPECT_EQ(source->pointerLocation()->y, 499.0);
 
     // The new top-right corner pixel is inside the new frame and hits.
     ASSERT_TRUE(moveAndSee(799, 0));
