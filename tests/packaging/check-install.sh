@@ -1,0 +1,20 @@
+#!/usr/bin/env bash
+# Installs the build into a scratch prefix and checks that exactly the
+# program and its desktop files land in their XDG places.
+set -euo pipefail
+build_dir=$1
+stage=$(mktemp -d)
+trap 'rm -rf "$stage"' EXIT
+cmake --install "$build_dir" --prefix "$stage" >/dev/null
+expected="bin/tarnwick
+share/applications/tarnwick.desktop
+share/icons/hicolor/scalable/apps/tarnwick.svg
+share/tarnwick/autostart/tarnwick.desktop"
+actual=$(cd "$stage" && find . -type f | sed 's|^\./||' | sort)
+if [ "$actual" != "$expected" ]; then
+  printf 'installed files differ:\n%s\n' "$actual" >&2
+  exit 1
+fi
+desktop-file-validate "$stage/share/applications/tarnwick.desktop" \
+  "$stage/share/tarnwick/autostart/tarnwick.desktop"
+"$stage/bin/tarnwick" --selftest >/dev/null
