@@ -15,20 +15,9 @@
 #include <QSystemTrayIcon>
 
 namespace tarnwick {
-namespace {
-
-// The previous menu may be the one whose action is running right now.
-void deleteMenuLater(QMenu* menu) {
-    if (menu != nullptr) {
-        menu->deleteLater();
-    }
-}
-
-} // namespace
 
 AppDelegate::AppDelegate(Services services, QObject* parent)
-    : QObject(parent), m_services(services), m_corners(services.pointer),
-      m_menu(nullptr, deleteMenuLater) {}
+    : QObject(parent), m_services(services), m_corners(services.pointer) {}
 
 AppDelegate::~AppDelegate() = default;
 
@@ -119,27 +108,33 @@ void AppDelegate::createStatusItem() {
     m_statusItem->show();
 }
 
+// WORKAROUND: Qt 6.4's StatusNotifierItem exporter keeps using a context
+// menu after it has been replaced, and crashes on the next D-Bus call. So
+// the menu is made once and brought up to date on every reload instead.
 void AppDelegate::rebuildMenu() {
-    auto* menu = new QMenu();
-    menu->addAction(QStringLiteral("Tarnwick"))->setEnabled(false);
-    menu->addSeparator();
-    const bool enabled = m_services.model.config().globalEnabled;
-    connect(menu->addAction(enabled ? QStringLiteral("Disable Triggers")
-                                    : QStringLiteral("Enable Triggers")),
-            &QAction::triggered, this, &AppDelegate::toggleEnabled);
-    QAction* settings = menu->addAction(QStringLiteral("Settings\u2026"));
-    settings->setShortcut(QKeySequence(QStringLiteral("Ctrl+,")));
-    settings->setShortcutVisibleInContextMenu(true);
-    connect(settings, &QAction::triggered, this, &AppDelegate::openSettings);
-    menu->addSeparator();
-    QAction* quit = menu->addAction(QStringLiteral("Quit Tarnwick"));
-    quit->setShortcut(QKeySequence(QStringLiteral("Ctrl+Q")));
-    quit->setShortcutVisibleInContextMenu(true);
-    connect(quit, &QAction::triggered, qApp, &QCoreApplication::quit, Qt::QueuedConnection);
-    if (m_statusItem) {
-        m_statusItem->setContextMenu(menu);
+    if (!m_menu) {
+        m_menu.reset(new QMenu());
+        m_menu->addAction(QStringLiteral("Tarnwick"))->setEnabled(false);
+        m_menu->addSeparator();
+        m_switchAction = m_menu->addAction(QString());
+        connect(m_switchAction, &QAction::triggered, this, &AppDelegate::toggleEnabled);
+        QAction* settings = m_menu->addAction(QStringLiteral("Settings\u2026"));
+        settings->setShortcut(QKeySequence(QStringLiteral("Ctrl+,")));
+        settings->setShortcutVisibleInContextMenu(true);
+        connect(settings, &QAction::triggered, this, &AppDelegate::openSettings);
+        m_menu->addSeparator();
+        QAction* quit = m_menu->addAction(QStringLiteral("Quit Tarnwick"));
+        quit->setShortcut(QKeySequence(QStringLiteral("Ctrl+Q")));
+        quit->setShortcutVisibleInContextMenu(true);
+        connect(quit, &QAction::triggered, qApp, &QCoreApplication::quit, Qt::QueuedConnection);
+        if (m_statusItem) {
+            m_statusItem->setContextMenu(m_menu.get());
+        }
     }
-    m_menu.reset(menu);
+    // The item names what choosing it will do.
+    m_switchAction->setText(m_services.model.config().globalEnabled
+                                ? QStringLiteral("Disable Triggers")
+                                : QStringLiteral("Enable Triggers"));
 }
 
 void AppDelegate::toggleEnabled() {

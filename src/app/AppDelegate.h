@@ -8,6 +8,7 @@
 #include <memory>
 #include <string>
 
+class QAction;
 class QMenu;
 class QSystemTrayIcon;
 
@@ -66,8 +67,10 @@ private:
 
     Services m_services;
     HotCornerMonitor m_corners;
+    // The menu outlives the tray icon that shows it.
+    std::unique_ptr<QMenu> m_menu;
+    QAction* m_switchAction = nullptr;
     std::unique_ptr<QSystemTrayIcon> m_statusItem;
-    std::unique_ptr<QMenu, void (*)(QMenu*)> m_menu;
     std::unique_ptr<SettingsWindow> m_settingsWindow;
 };
 

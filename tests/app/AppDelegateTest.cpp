@@ -245,9 +245,12 @@ private slots:
         Fixture f;
         f.delegate.applicationDidFinishLaunching();
         const auto registrations = f.hotkeyService.registerCalls.size();
-        const QMenu* before = f.delegate.menu();
+        // Changed without saving: the menu follows at the next save.
+        f.model.setGlobalEnabled(false);
+        QCOMPARE(f.delegate.menu()->actions()[2]->text(), QStringLiteral("Disable Triggers"));
+        f.model.setGlobalEnabled(true);
         f.model.persist();
-        QVERIFY(f.delegate.menu() != before);
+        QCOMPARE(titles(f.delegate.menu()).size(), 6);
         QCOMPARE(f.hotkeyService.registerCalls.size(), registrations + 1);
         // Ids restart at 1 on every reload.
         QCOMPARE(f.hotkeyService.registerCalls.back().id, 1u);

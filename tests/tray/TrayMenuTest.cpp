@@ -224,7 +224,9 @@ protected:
         const QDBusMessage reply = call(m_menuPath, QStringLiteral("com.canonical.dbusmenu"),
                                         QStringLiteral("GetLayout"), {0, -1, QStringList()});
         if (reply.type() != QDBusMessage::ReplyMessage || reply.arguments().size() != 2) {
-            ADD_FAILURE() << "GetLayout: " << reply.errorMessage().toStdString();
+            ADD_FAILURE() << "GetLayout: " << reply.errorMessage().toStdString()
+                          << "\ntarnwick's stderr:\n"
+                          << appErrors();
             return {};
         }
         return readItem(reply.arguments().at(1).value<QDBusArgument>()).children;

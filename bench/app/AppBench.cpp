@@ -1,0 +1,354 @@
+// The real tarnwick binary on an Xvfb of its own: trigger latency, resident
+// memory and idle CPU. Figures, not pass/fail. Run:
+//   build/ci/bench/app/tarnwick_app_bench   (TARNWICK_IDLE_SECONDS shortens the idle run)
+#include "AppProcess.h"
+#include "TestClient.h"
+#include "XServer.h"
+
+#include <benchmark/benchmark.h>
+
+#include <algorithm>
+#include <cmath>
+#include <cstdio>
+#include <cstdlib>
+#include <fcntl.h>
+#include <fstream>
+#include <map>
+#include <optional>
+#include <spawn.h>
+#include <sstream>
+#include <sys/wait.h>
+#include <unistd.h>
+
+namespace {
+namespace fs = std::filesystem;
+using std::chrono::milliseconds;
+using tarnwick::test::AppProcess;
+using tarnwick::test::Sandbox;
+using tarnwick::test::sleepFor;
+using tarnwick::test::TestClient;
+using tarnwick::test::XServer;
+
+constexpr int kEvents = 100;
+constexpr std::uint8_t kSuperL = 133;
+constexpr std::uint8_t kAltL = 64;
+constexpr std::uint8_t kT = 28;
+
+// One X server for the whole run; each benchmark starts its own app.
+struct Shared {
+    std::unique_ptr<XServer> server;
+    std::unique_ptr<TestClient> client;
+};
+Shared& shared() {
+    static Shared instance;
+    return instance;
+}
+
+// Exact figures for the closing summary; the console prints counters with SI prefixes.
+std::map<std::string, double>& summary() {
+    static std::map<std::string, double> figures;
+    return figures;
+}
+
+void report(benchmark::State& state, const std::string& name, double value) {
+    state.counters[name] = value;
+    summary()[name] = value;
+}
+
+std::int64_t realtimeNs() {
+    // CLOCK_REALTIME, the clock of the stamp helper.
+    return std::chrono::duration_cast<std::chrono::nanoseconds>(
+               std::chrono::system_clock::now().time_since_epoch())
+        .count();
+}
+
+std::string quoted(const fs::path& path) {
+    return "'" + path.string() + "'";
+}
+
+std::string stampCommand(const fs::path& file) {
+    return quoted(STAMP_HELPER) + " " + quoted(file);
+}
+
+std::vector<std::int64_t> stamps(const fs::path& file) {
+    std::vector<std::int64_t> values;
+    for (const std::string& line : tarnwick::test::readLines(file)) {
+        values.push_back(std::stoll(line));
+    }
+    return values;
+}
+
+// The newest stamp once the file holds count of them; nothing on timeout.
+std::optional<std::int64_t> waitForStamp(const fs::path& file, std::size_t count) {
+    if (!tarnwick::test::waitForLines(file, count, std::chrono::seconds(5))) {
+        return std::nullopt;
+    }
+    return stamps(file).at(count - 1);
+}
+
+double quantile(std::vector<double> values, double q) {
+    if (values.empty()) {
+        return 0;
+    }
+    std::sort(values.begin(), values.end());
+    if (q == 0.5 && values.size() % 2 == 0) {
+        return (values[values.size() / 2 - 1] + values[values.size() / 2]) / 2;
+    }
+    const auto rank = static_cast<std::size_t>(std::ceil(q * static_cast<double>(values.size())));
+    return values[std::max<std::size_t>(rank, 1) - 1];
+}
+
+std::string config(const std::string& hotkeyCommand, const std::string& cornerCommand) {
+    // Super+Alt+T and the top-left corner, as the settings window writes them.
+    return R"({"bindings":[)"
+           R"({"command":")" +
+           hotkeyCommand +
+           R"(","enabled":true,"id":"11111111-2222-4333-8444-555555555551","name":"Hotkey",)"
+           R"("trigger":{"hotkey":{"display":"\u2318\u2325T","keyCode":17,"modifiers":2304},"kind":"hotkey"}},)"
+           R"({"command":")" +
+           cornerCommand +
+           R"(","enabled":true,"id":"11111111-2222-4333-8444-555555555552","name":"Corner",)"
+           R"("trigger":{"corner":"topLeft","kind":"corner"}}],)"
+           R"("cornerSensitivity":6,"globalEnabled":true})";
+}
+
+// A started app in a fresh sandbox, stopped when the object goes.
+struct RunningApp {
+    Sandbox sandbox;
+    std::unique_ptr<AppProcess> app;
+    fs::path hotkeyStamps = sandbox.root() / "hotkey.stamps";
+    fs::path cornerStamps = sandbox.root() / "corner.stamps";
+    fs::path shellStamps = sandbox.root() / "shell.stamps";
+
+    bool start() {
+        if (!sandbox.ok() || !shared().server) {
+            return false;
+        }
+        sandbox.writeConfig(config(stampCommand(hotkeyStamps), stampCommand(cornerStamps)));
+        app = AppProcess::spawn(TARNWICK_BINARY, sandbox, shared().server->display(),
+                                sandbox.root() / "tarnwick.stderr");
+        return app && app->waitUntilReady(sandbox);
+    }
+
+    // The bare shell, started the way the app starts commands, from here.
+    std::optional<std::int64_t> bareShellLatency(std::size_t count) {
+        std::vector<std::string> argv{"/bin/zsh", "-lc", stampCommand(shellStamps)};
+        auto envStrings = sandbox.environment(shared().server->display());
+        auto pointers = [](std::vector<std::string>& strings) {
+            std::vector<char*> result;
+            for (auto& s : strings) {
+                result.push_back(s.data());
+            }
+            result.push_back(nullptr);
+            return result;
+        };
+        auto args = pointers(argv);
+        auto env = pointers(envStrings);
+        posix_spawn_file_actions_t actions;
+        posix_spawn_file_actions_init(&actions);
+        posix_spawn_file_actions_addopen(&actions, STDOUT_FILENO, "/dev/null", O_WRONLY, 0);
+        posix_spawn_file_actions_addopen(&actions, STDERR_FILENO, "/dev/null", O_WRONLY, 0);
+        pid_t pid = 0;
+        const std::int64_t sent = realtimeNs();
+        const int rc =
+            ::posix_spawn(&pid, argv[0].c_str(), &actions, nullptr, args.data(), env.data());
+        posix_spawn_file_actions_destroy(&actions);
+        if (rc != 0) {
+            return std::nullopt;
+        }
+        int status = 0;
+        ::waitpid(pid, &status, 0);
+        const auto stamp = waitForStamp(shellStamps, count);
+        if (!stamp) {
+            return std::nullopt;
+        }
+        return *stamp - sent;
+    }
+};
+
+double toMs(std::int64_t ns) {
+    return static_cast<double>(ns) / 1e6;
+}
+
+// Runs kEvents triggers, each followed by a bare shell start, and reports both.
+template <typename Trigger>
+void measureLatency(benchmark::State& state, const std::string& name, Trigger trigger,
+                    fs::path RunningApp::*stampFile) {
+    RunningApp running;
+    if (!running.start()) {
+        state.SkipWithError("tarnwick did not start");
+        return;
+    }
+    std::vector<double> latencies;
+    std::vector<double> shells;
+    for (auto _ : state) {
+        for (int i = 1; i <= kEvents; ++i) {
+            const std::int64_t sent = trigger();
+            const auto stamp = waitForStamp(running.*stampFile, static_cast<std::size_t>(i));
+            if (!stamp) {
+                state.SkipWithError((name + ": the command did not run").c_str());
+                return;
+            }
+            latencies.push_back(toMs(*stamp - sent));
+            const auto shell = running.bareShellLatency(static_cast<std::size_t>(i));
+            if (!shell) {
+                state.SkipWithError("the bare shell did not run");
+                return;
+            }
+            shells.push_back(toMs(*shell));
+            // Lets the app reap its command and settle before the next event.
+            sleepFor(milliseconds(30));
+        }
+    }
+    const double median = quantile(latencies, 0.5);
+    const double p90 = quantile(latencies, 0.9);
+    const double shellMedian = quantile(shells, 0.5);
+    const double shellP90 = quantile(shells, 0.9);
+    report(state, name + "_median_ms", median);
+    report(state, name + "_p90_ms", p90);
+    report(state, name + "_shell_median_ms", shellMedian);
+    report(state, name + "_shell_p90_ms", shellP90);
+    report(state, name + "_over_shell_median_ms", median - shellMedian);
+    report(state, name + "_over_shell_p90_ms", p90 - shellP90);
+}
+
+void BM_HotkeyLatency(benchmark::State& state) {
+    TestClient& client = *shared().client;
+    measureLatency(
+        state, "hotkey",
+        [&client] {
+            client.key(kSuperL, true);
+            client.key(kAltL, true);
+            client.sync();
+            // The grab fires on the key press: that is the event.
+            const std::int64_t sent = realtimeNs();
+            client.key(kT, true);
+            client.key(kT, false);
+            client.key(kAltL, false);
+            client.key(kSuperL, false);
+            client.sync();
+            return sent;
+        },
+        &RunningApp::hotkeyStamps);
+}
+
+void BM_CornerLatency(benchmark::State& state) {
+    TestClient& client = *shared().client;
+    measureLatency(
+        state, "corner",
+        [&client] {
+            // Out of the corner first, and past the app's listening pause.
+            client.moveTo(640, 400);
+            client.sync();
+            sleepFor(milliseconds(250));
+            const std::int64_t sent = realtimeNs();
+            client.moveTo(0, 0);
+            client.sync();
+            return sent;
+        },
+        &RunningApp::cornerStamps);
+}
+
+// One field of /proc/<pid>/status in kB; negative when missing.
+double statusKb(pid_t pid, const std::string& field) {
+    std::ifstream in("/proc/" + std::to_string(pid) + "/status");
+    for (std::string line; std::getline(in, line);) {
+        if (line.rfind(field + ":", 0) == 0) {
+            return std::stod(line.substr(field.size() + 1));
+        }
+    }
+    return -1;
+}
+
+void BM_ResidentMemory(benchmark::State& state) {
+    RunningApp running;
+    if (!running.start()) {
+        state.SkipWithError("tarnwick did not start");
+        return;
+    }
+    for (auto _ : state) {
+        // Whatever the first seconds allocate lazily is counted too.
+        sleepFor(milliseconds(2000));
+    }
+    report(state, "rss_MB", statusKb(running.app->pid(), "VmRSS") / 1024);
+    report(state, "peak_rss_MB", statusKb(running.app->pid(), "VmHWM") / 1024);
+}
+
+// utime + stime of the whole process, in seconds.
+double cpuSeconds(pid_t pid) {
+    const std::string text = tarnwick::test::readFile("/proc/" + std::to_string(pid) + "/stat");
+    if (text.rfind(')') == std::string::npos) {
+        return -1;
+    }
+    // The name in parentheses may hold spaces; fields are counted after it.
+    std::istringstream fields(text.substr(text.rfind(')') + 2));
+    std::vector<std::string> values;
+    for (std::string v; fields >> v;) {
+        values.push_back(v);
+    }
+    if (values.size() < 13) {
+        return -1;
+    }
+    // Fields 14 and 15 of stat; values[0] is field 3.
+    const double ticks = std::stod(values[11]) + std::stod(values[12]);
+    return ticks / static_cast<double>(::sysconf(_SC_CLK_TCK));
+}
+
+int idleSeconds() {
+    const char* text = std::getenv("TARNWICK_IDLE_SECONDS");
+    const int seconds = text != nullptr ? std::atoi(text) : 60;
+    return seconds > 0 ? seconds : 60;
+}
+
+void BM_IdleCpu(benchmark::State& state) {
+    RunningApp running;
+    if (!running.start()) {
+        state.SkipWithError("tarnwick did not start");
+        return;
+    }
+    sleepFor(milliseconds(1000));
+    const pid_t pid = running.app->pid();
+    const int seconds = idleSeconds();
+    double used = 0;
+    for (auto _ : state) {
+        const double before = cpuSeconds(pid);
+        sleepFor(std::chrono::seconds(seconds));
+        used = cpuSeconds(pid) - before;
+    }
+    report(state, "idle_seconds", seconds);
+    report(state, "idle_cpu_ms", used * 1000);
+    report(state, "idle_cpu_percent", used * 100 / seconds);
+}
+
+BENCHMARK(BM_ResidentMemory)->Iterations(1)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_HotkeyLatency)->Iterations(1)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_CornerLatency)->Iterations(1)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_IdleCpu)->Iterations(1)->Unit(benchmark::kMillisecond);
+
+} // namespace
+
+int main(int argc, char** argv) {
+    benchmark::Initialize(&argc, argv);
+    if (benchmark::ReportUnrecognizedArguments(argc, argv)) {
+        return 1;
+    }
+    shared().server = XServer::startXvfb();
+    if (shared().server) {
+        shared().client = TestClient::connect(shared().server->display());
+    }
+    if (!shared().client) {
+        std::fprintf(stderr, "no Xvfb to run on\n");
+        shared().server.reset();
+        return 1;
+    }
+    benchmark::RunSpecifiedBenchmarks();
+    benchmark::Shutdown();
+    std::printf("\nSummary (targets: trigger under 1 ms median over the bare shell, rss under "
+                "35 MB)\n");
+    for (const auto& [name, value] : summary()) {
+        std::printf("  %-30s %10.3f\n", name.c_str(), value);
+    }
+    shared().client.reset();
+    shared().server.reset();
+    return 0;
+}
