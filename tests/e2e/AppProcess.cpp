@@ -95,6 +95,7 @@ std::vector<std::string> Sandbox::environment(const std::string& display) const 
     env.push_back("XDG_DATA_HOME=" + root + "/home/.local/share");
     env.push_back("XDG_STATE_HOME=" + root + "/home/.local/state");
     env.push_back("DBUS_SESSION_BUS_ADDRESS=unix:path=" + root + "/no-bus");
+    env.insert(env.end(), extraEnvironment.begin(), extraEnvironment.end());
     return env;
 }
 

@@ -29,6 +29,8 @@ public:
     // The environment of ours with the display, home and XDG directories
     // pointed at this sandbox, and nothing that leads to the user's session.
     std::vector<std::string> environment(const std::string& display) const;
+    // Added after the rest, e.g. to look like a Wayland session.
+    std::vector<std::string> extraEnvironment;
 
 private:
     std::filesystem::path m_root;

@@ -85,4 +85,32 @@ TEST_F(AppE2E, BrokenConfigIsSetAsideAndSeeded) {
     EXPECT_TRUE(m_app->running());
 }
 
+TEST_F(AppE2E, AWaylandSessionIsSaidOnceAndTriggersStillRun) {
+    m_sandbox.extraEnvironment = {"WAYLAND_DISPLAY=wayland-0", "XDG_SESSION_TYPE=wayland"};
+    writeConfig({cornerBinding(0, "topLeft", appendCommand("topLeft"))});
+    startApp();
+    moveTo(kMiddle);
+    settle();
+    moveTo(cornerPixel("topLeft"));
+    settle();
+    const std::string err = readFile(stderrPath());
+    std::size_t mentions = 0;
+    for (const auto& line : readLines(stderrPath())) {
+        mentions += line.find("Wayland session") != std::string::npos ? 1u : 0u;
+    }
+    EXPECT_EQ(mentions, 1u) << err;
+    EXPECT_EQ(runs("topLeft"), 1u) << err;
+}
+
+TEST_F(AppE2E, LosingTheXServerEndsTheProgram) {
+    writeConfig({cornerBinding(0, "topLeft", appendCommand("topLeft"))});
+    startApp();
+    m_client.reset();
+    m_server.reset();
+    // Not a crash, not a hang: an exit with a failure status.
+    const auto status = m_app->waitForExit(std::chrono::seconds(10));
+    ASSERT_TRUE(status.has_value()) << readFile(stderrPath());
+    EXPECT_EQ(*status, 1) << readFile(stderrPath());
+}
+
 } // namespace tarnwick::test
