@@ -3,10 +3,6 @@
 # and fuzz targets have no install rules.
 include(GNUInstallDirs)
 
-# Every library tarnwick loads comes from the system: the $ORIGIN search
-# path that qt_standard_project_setup() adds would only point into /usr/lib.
-set_target_properties(tarnwick PROPERTIES INSTALL_RPATH "")
-
 install(FILES ${PROJECT_SOURCE_DIR}/packaging/tarnwick.desktop
         DESTINATION ${CMAKE_INSTALL_DATADIR}/applications)
 install(FILES ${PROJECT_SOURCE_DIR}/packaging/icons/tarnwick.svg
