@@ -376,12 +376,25 @@ TEST_F(TrayMenuTest, SwitchItemFlipsItsTitleAndSavesTheSwitch) {
     EXPECT_NE(
         readTextFile(configHome() / "Tarnwick" / "config.json").find("\"globalEnabled\" : false"),
         std::string::npos);
+    // Switched off, the seed's Super+Alt+T hotkey runs nothing.
+    const std::string hotkeyLine = "Tarnwick: hotkey ran \"x-terminal-emulator\"";
+    ASSERT_EQ(m_x->run("xdotool key super+alt+t"), 0);
+    std::this_thread::sleep_for(500ms);
+    EXPECT_EQ(appErrors().find(hotkeyLine), std::string::npos) << appErrors();
 
     click(items, "Enable Triggers");
     items = menuOnceTitled(menuTitles("Disable Triggers"));
     ASSERT_EQ(titles(items), menuTitles("Disable Triggers"));
     EXPECT_EQ(savedGlobalEnabled(true), 1);
     EXPECT_TRUE(m_app->running()) << appErrors();
+    // Switched on again, it runs (the terminal may be missing: any outcome counts).
+    ASSERT_EQ(m_x->run("xdotool key super+alt+t"), 0);
+    const auto deadline = std::chrono::steady_clock::now() + 10s;
+    while (appErrors().find(hotkeyLine) == std::string::npos &&
+           std::chrono::steady_clock::now() < deadline) {
+        std::this_thread::sleep_for(50ms);
+    }
+    EXPECT_NE(appErrors().find(hotkeyLine), std::string::npos) << appErrors();
 }
 
 TEST_F(TrayMenuTest, QuitEndsTheProcessWithStatusZero) {
