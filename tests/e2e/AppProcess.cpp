@@ -1,5 +1,7 @@
 #include "AppProcess.h"
 
+#include "support/CStrings.h"
+
 #include <cerrno>
 #include <csignal>
 #include <cstdlib>
@@ -21,15 +23,6 @@ namespace {
 
 bool startsWith(const std::string& text, const std::string& prefix) {
     return text.rfind(prefix, 0) == 0;
-}
-
-std::vector<char*> pointers(std::vector<std::string>& strings) {
-    std::vector<char*> result;
-    for (auto& s : strings) {
-        result.push_back(s.data());
-    }
-    result.push_back(nullptr);
-    return result;
 }
 
 bool lockExists(const fs::path& directory) {
@@ -104,8 +97,8 @@ std::unique_ptr<AppProcess> AppProcess::spawn(const std::string& binary, const S
                                               const fs::path& stderrPath) {
     std::vector<std::string> argv{binary};
     auto envStrings = sandbox.environment(display);
-    auto args = pointers(argv);
-    auto env = pointers(envStrings);
+    auto args = cStringPointers(argv);
+    auto env = cStringPointers(envStrings);
     posix_spawn_file_actions_t actions;
     posix_spawn_file_actions_init(&actions);
     posix_spawn_file_actions_addopen(&actions, STDIN_FILENO, "/dev/null", O_RDONLY, 0);

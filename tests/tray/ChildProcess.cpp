@@ -1,5 +1,7 @@
 #include "ChildProcess.h"
 
+#include "support/CStrings.h"
+
 #include <cerrno>
 #include <csignal>
 #include <cstdio>
@@ -18,15 +20,6 @@ extern char** environ;
 namespace tarnwick::test {
 namespace fs = std::filesystem;
 namespace {
-
-std::vector<char*> pointers(std::vector<std::string>& strings) {
-    std::vector<char*> result;
-    for (auto& s : strings) {
-        result.push_back(s.data());
-    }
-    result.push_back(nullptr);
-    return result;
-}
 
 // Looked up before fork: the child may only make async-signal-safe calls.
 std::string resolveProgram(const std::string& name) {
@@ -53,8 +46,8 @@ std::unique_ptr<ChildProcess> ChildProcess::start(const std::vector<std::string>
     std::vector<std::string> argvStrings = argvIn;
     argvStrings.at(0) = resolveProgram(argvStrings[0]);
     std::vector<std::string> envStrings = environment;
-    auto argv = pointers(argvStrings);
-    auto envp = pointers(envStrings);
+    auto argv = cStringPointers(argvStrings);
+    auto envp = cStringPointers(envStrings);
 
     int out[2];
     if (::pipe2(out, O_CLOEXEC) != 0) {

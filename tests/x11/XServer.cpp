@@ -1,5 +1,7 @@
 #include "XServer.h"
 
+#include "support/CStrings.h"
+
 #include "platform/x11/Display.h"
 
 #include <cerrno>
@@ -30,15 +32,6 @@ std::vector<std::string> environmentWithDisplay(const std::string& display) {
         env.push_back("DISPLAY=" + display);
     }
     return env;
-}
-
-std::vector<char*> pointers(std::vector<std::string>& strings) {
-    std::vector<char*> result;
-    for (auto& s : strings) {
-        result.push_back(s.data());
-    }
-    result.push_back(nullptr);
-    return result;
 }
 
 // The number the server writes to -displayfd once it accepts clients.
@@ -79,9 +72,9 @@ std::unique_ptr<XServer> XServer::start(const std::vector<std::string>& argvIn,
     // -noreset: the server would otherwise restart when its last client leaves.
     argv.insert(argv.end(),
                 {"-displayfd", std::to_string(kDisplayFd), "-nolisten", "tcp", "-noreset"});
-    auto args = pointers(argv);
+    auto args = cStringPointers(argv);
     auto envStrings = environmentWithDisplay(hostDisplay);
-    auto env = pointers(envStrings);
+    auto env = cStringPointers(envStrings);
     pid_t pid = 0;
     const int rc = posix_spawnp(&pid, argv[0].c_str(), &actions, nullptr, args.data(), env.data());
     posix_spawn_file_actions_destroy(&actions);

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "config/AppConfig.h"
+
 #include <cstdint>
 #include <optional>
 #include <span>
@@ -23,12 +25,13 @@ std::optional<KeyPosition> keyForVirtualKey(std::uint32_t virtualKey);
 std::optional<KeyPosition> keyForXkbName(std::string_view xkbName);
 std::optional<KeyPosition> keyForEvdevCode(std::uint32_t evdevCode);
 
-// Carbon modifier bits as stored in the file.
+// Carbon modifier bits as stored in the file, with the right-hand ones that
+// a file from a Mac may hold.
 namespace carbon {
-inline constexpr std::uint32_t command = 0x0100;
-inline constexpr std::uint32_t shift = 0x0200;
-inline constexpr std::uint32_t option = 0x0800;
-inline constexpr std::uint32_t control = 0x1000;
+inline constexpr std::uint32_t command = modifier::command;
+inline constexpr std::uint32_t shift = modifier::shift;
+inline constexpr std::uint32_t option = modifier::option;
+inline constexpr std::uint32_t control = modifier::control;
 inline constexpr std::uint32_t rightShift = 0x2000;
 inline constexpr std::uint32_t rightOption = 0x4000;
 inline constexpr std::uint32_t rightControl = 0x8000;
