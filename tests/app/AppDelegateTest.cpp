@@ -4,6 +4,7 @@
 #include "config/ConfigJson.h"
 #include "config/ConfigStore.h"
 #include "platform/QtMainQueue.h"
+#include "platform/SystemLog.h"
 #include "triggers/HotkeyManager.h"
 
 #include "fakes/FakeHotkeyService.h"
@@ -14,11 +15,13 @@
 #include <QApplication>
 #include <QMenu>
 #include <QQuickView>
+#include <QRegularExpression>
 #include <QSystemTrayIcon>
 #include <QTemporaryDir>
 #include <QTest>
 
 #include <algorithm>
+#include <cstdio>
 #include <filesystem>
 #include <fstream>
 #include <memory>
@@ -331,6 +334,28 @@ private slots:
         QVERIFY(!model.setBinding(5, cornerBinding("b", ScreenCorner::topLeft)));
         QCOMPARE(changes, 3);
         QCOMPARE(enabledChanges, 2);
+    }
+
+    void systemLogEchoesLiteralLinesWithATimeStamp() {
+        std::FILE* echo = std::tmpfile();
+        QVERIFY(echo != nullptr);
+        {
+            SystemLog log(echo);
+            log.write("Tarnwick: corner Top-Left ran \"printf '%s %n'\" ok=true");
+        }
+        std::rewind(echo);
+        char buffer[256] = {};
+        QVERIFY(std::fgets(buffer, sizeof buffer, echo) != nullptr);
+        std::fclose(echo);
+        const QString line = QString::fromUtf8(buffer);
+        // "2026-12-06T23:24:37.237 " then the line exactly, format characters and all.
+        QVERIFY2(QRegularExpression(
+                     QStringLiteral("^\\d{4}-\\d\\d-\\d\\dT\\d\\d:\\d\\d:\\d\\d\\.\\d{3} "))
+                     .match(line)
+                     .hasMatch(),
+                 qPrintable(line));
+        QCOMPARE(line.mid(24),
+                 QStringLiteral("Tarnwick: corner Top-Left ran \"printf '%s %n'\" ok=true\n"));
     }
 
     void settingsWindowIsMadeOnceAndKept() {
