@@ -1,0 +1,132 @@
+#include "app/HotkeyRecorder.h"
+
+#include "app/BindingListModel.h"
+#include "settings/KeyCombo.h"
+
+#include <QCoreApplication>
+#include <QKeyEvent>
+
+namespace tarnwick {
+namespace {
+
+// Qt names Super "Meta" on X11.
+std::uint64_t modifierFlags(Qt::KeyboardModifiers modifiers) {
+    std::uint64_t flags = 0;
+    flags |= modifiers.testFlag(Qt::MetaModifier) ? keyflag::command : 0;
+    flags |= modifiers.testFlag(Qt::AltModifier) ? keyflag::option : 0;
+    flags |= modifiers.testFlag(Qt::ControlModifier) ? keyflag::control : 0;
+    flags |= modifiers.testFlag(Qt::ShiftModifier) ? keyflag::shift : 0;
+    return flags;
+}
+
+bool isModifierKey(int key) {
+    switch (key) {
+    case Qt::Key_Shift:
+    case Qt::Key_Control:
+    case Qt::Key_Meta:
+    case Qt::Key_Alt:
+    case Qt::Key_AltGr:
+    case Qt::Key_Super_L:
+    case Qt::Key_Super_R:
+    case Qt::Key_Hyper_L:
+    case Qt::Key_Hyper_R:
+    case Qt::Key_CapsLock:
+    case Qt::Key_NumLock:
+    case Qt::Key_ScrollLock:
+        return true;
+    default:
+        return false;
+    }
+}
+
+// The key's text without modifiers other than Shift: Qt's key is the
+// unmodified symbol, upper-case for letters; Shift's own effect is in text().
+std::string keyText(const QKeyEvent& event) {
+    const QString text = event.text();
+    const bool plainText = !text.isEmpty() && !(event.modifiers() & (Qt::ControlModifier | Qt::MetaModifier |
+                                                                      Qt::AltModifier));
+    if (plainText) {
+        return text.toStdString();
+    }
+    const int key = event.key();
+    if (key >= 0x20 && key < Qt::Key_Escape) {
+        const QString symbol(QChar(static_cast<char16_t>(key)));
+        return (event.modifiers() & Qt::ShiftModifier ? symbol : symbol.toLower()).toStdString();
+    }
+    return {};
+}
+
+} // namespace
+
+HotkeyRecorder::HotkeyRecorder(BindingListModel& bindings, KeyTranslation translate, QObject* parent)
+    : QObject(parent), m_bindings(bindings), m_translate(std::move(translate)) {}
+
+HotkeyRecorder::~HotkeyRecorder() {
+    if (!m_recordingId.isEmpty() && QCoreApplication::instance() != nullptr) {
+        QCoreApplication::instance()->removeEventFilter(this);
+    }
+}
+
+void HotkeyRecorder::toggle(const QString& bindingId) {
+    setRecordingId(m_recordingId == bindingId ? QString() : bindingId);
+}
+
+void HotkeyRecorder::stop(const QString& bindingId) {
+    if (m_recordingId == bindingId) {
+        setRecordingId(QString());
+    }
+}
+
+void HotkeyRecorder::setRecordingId(const QString& id) {
+    if (id == m_recordingId) {
+        return;
+    }
+    const bool wasRecording = !m_recordingId.isEmpty();
+    m_recordingId = id;
+    if (QCoreApplication* app = QCoreApplication::instance()) {
+        if (!wasRecording && !id.isEmpty()) {
+            app->installEventFilter(this);
+        } else if (wasRecording && id.isEmpty()) {
+            app->removeEventFilter(this);
+        }
+    }
+    emit recordingIdChanged();
+}
+
+bool HotkeyRecorder::eventFilter(QObject* watched, QEvent* event) {
+    if (m_recordingId.isEmpty() || (event->type() != QEvent::KeyPress && event->type() != QEvent::ShortcutOverride)) {
+        return QObject::eventFilter(watched, event);
+    }
+    const auto& key = static_cast<const QKeyEvent&>(*event);
+    // A modifier alone is not a hotkey yet: wait for the key it goes with.
+    if (isModifierKey(key.key())) {
+        return false;
+    }
+    if (event->type() == QEvent::KeyPress) {
+        take(key);
+    }
+    return true;
+}
+
+void HotkeyRecorder::take(const QKeyEvent& event) {
+    const QString id = m_recordingId;
+    setRecordingId(QString());
+    const auto virtualKey = m_translate ? m_translate(event.nativeScanCode()) : std::nullopt;
+    // A key outside the stored table cannot be grabbed later: nothing is recorded.
+    if (!virtualKey) {
+        return;
+    }
+    const HotkeyCombo combo =
+        comboFromKeyDown(static_cast<std::uint16_t>(*virtualKey), modifierFlags(event.modifiers()), keyText(event));
+    // The binding may have moved or gone since recording began.
+    const int row = m_bindings.rowOf(id);
+    if (row < 0) {
+        return;
+    }
+    if (m_bindings.setHotkey(row, static_cast<int>(combo.keyCode), static_cast<int>(combo.modifiers),
+                             QString::fromStdString(combo.display))) {
+        m_bindings.persist();
+    }
+}
+
+} // namespace tarnwick
