@@ -46,7 +46,9 @@ void AppDelegate::reload() {
     m_corners.enabled = cfg.globalEnabled;
     m_corners.sensitivity = cfg.cornerSensitivity;
     m_services.hotkeys.clearAll();
-    if (cfg.globalEnabled) {
+    // While a hotkey is being recorded our own grabs stay off, so that even a
+    // combination already bound can be recorded rather than fired.
+    if (cfg.globalEnabled && !m_recording) {
         for (const CommandBinding& binding : cfg.bindings) {
             if (!binding.enabled || binding.trigger.kind != TriggerKind::hotkey ||
                 !binding.trigger.hotkey) {
@@ -144,7 +146,15 @@ void AppDelegate::toggleEnabled() {
 
 void AppDelegate::openSettings() {
     if (!m_settingsWindow) {
-        m_settingsWindow = std::make_unique<SettingsWindow>(m_services.model);
+        // The window, and the recorder in it, live no longer than this delegate.
+        m_settingsWindow = std::make_unique<SettingsWindow>(SettingsWindow::Services{
+            m_services.model, m_services.mainQueue, m_services.keyTranslation,
+            // Our own grabs would take the very combination being recorded.
+            [this](bool recording) {
+                m_recording = recording;
+                reload();
+            },
+            m_services.display});
     }
     m_settingsWindow->present();
 }

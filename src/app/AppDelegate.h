@@ -5,7 +5,10 @@
 
 #include <QObject>
 
+#include <cstdint>
+#include <functional>
 #include <memory>
+#include <optional>
 #include <string>
 
 class QAction;
@@ -22,6 +25,10 @@ class MainQueue;
 class PointerSource;
 class SettingsWindow;
 
+namespace x11 {
+class Display;
+}
+
 // Joins the program together: loads the configuration at launch, keeps the
 // triggers in step with the model, runs the commands bound to a corner or a
 // hotkey, and owns the tray icon, its menu and the settings window.
@@ -35,6 +42,10 @@ public:
         PointerSource& pointer;
         MainQueue& mainQueue;
         LogSink& log;
+        // X keycode to stored key code, for the hotkey recorder.
+        std::function<std::optional<std::uint32_t>(std::uint32_t)> keyTranslation = {};
+        // The X display, for the settings window's translucency; none in tests.
+        x11::Display* display = nullptr;
     };
 
     explicit AppDelegate(Services services, QObject* parent = nullptr);
@@ -72,6 +83,7 @@ private:
     QAction* m_switchAction = nullptr;
     std::unique_ptr<QSystemTrayIcon> m_statusItem;
     std::unique_ptr<SettingsWindow> m_settingsWindow;
+    bool m_recording = false;
 };
 
 } // namespace tarnwick

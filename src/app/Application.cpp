@@ -108,8 +108,11 @@ int runApplication(int argc, char* argv[]) {
     DisplayPump keyboardPump(*x11.keyboardDisplay, lost);
 
     HotkeyManager hotkeys(*x11.hotkeys, mainQueue, log);
-    AppDelegate delegate(
-        {ConfigStore::shared(), AppModel::shared(), hotkeys, *x11.pointer, mainQueue, log});
+    x11::KeyTranslator& keys = *x11.keys;
+    AppDelegate delegate({ConfigStore::shared(), AppModel::shared(), hotkeys, *x11.pointer,
+                          mainQueue, log,
+                          [&keys](std::uint32_t keycode) { return keys.virtualKeyFor(keycode); },
+                          x11.keyboardDisplay.get()});
     QObject::connect(&instance, &SingleInstance::showSettingsRequested, &delegate,
                      &AppDelegate::openSettings);
     QTimer::singleShot(0, &delegate, &AppDelegate::applicationDidFinishLaunching);

@@ -32,10 +32,8 @@ bool isModifierKey(int key) {
     case Qt::Key_Hyper_R:
     case Qt::Key_CapsLock:
     case Qt::Key_NumLock:
-    case Qt::Key_ScrollLock:
-        return true;
-    default:
-        return false;
+    case Qt::Key_ScrollLock: return true;
+    default: return false;
     }
 }
 
@@ -43,8 +41,9 @@ bool isModifierKey(int key) {
 // unmodified symbol, upper-case for letters; Shift's own effect is in text().
 std::string keyText(const QKeyEvent& event) {
     const QString text = event.text();
-    const bool plainText = !text.isEmpty() && !(event.modifiers() & (Qt::ControlModifier | Qt::MetaModifier |
-                                                                      Qt::AltModifier));
+    const bool plainText =
+        !text.isEmpty() &&
+        !(event.modifiers() & (Qt::ControlModifier | Qt::MetaModifier | Qt::AltModifier));
     if (plainText) {
         return text.toStdString();
     }
@@ -58,7 +57,8 @@ std::string keyText(const QKeyEvent& event) {
 
 } // namespace
 
-HotkeyRecorder::HotkeyRecorder(BindingListModel& bindings, KeyTranslation translate, QObject* parent)
+HotkeyRecorder::HotkeyRecorder(BindingListModel& bindings, KeyTranslation translate,
+                               QObject* parent)
     : QObject(parent), m_bindings(bindings), m_translate(std::move(translate)) {}
 
 HotkeyRecorder::~HotkeyRecorder() {
@@ -94,7 +94,8 @@ void HotkeyRecorder::setRecordingId(const QString& id) {
 }
 
 bool HotkeyRecorder::eventFilter(QObject* watched, QEvent* event) {
-    if (m_recordingId.isEmpty() || (event->type() != QEvent::KeyPress && event->type() != QEvent::ShortcutOverride)) {
+    if (m_recordingId.isEmpty() ||
+        (event->type() != QEvent::KeyPress && event->type() != QEvent::ShortcutOverride)) {
         return QObject::eventFilter(watched, event);
     }
     const auto& key = static_cast<const QKeyEvent&>(*event);
@@ -102,9 +103,12 @@ bool HotkeyRecorder::eventFilter(QObject* watched, QEvent* event) {
     if (isModifierKey(key.key())) {
         return false;
     }
-    if (event->type() == QEvent::KeyPress) {
-        take(key);
+    if (event->type() == QEvent::ShortcutOverride) {
+        // Accepted: no shortcut of the window fires; the key press follows.
+        event->accept();
+        return true;
     }
+    take(key);
     return true;
 }
 
@@ -116,14 +120,15 @@ void HotkeyRecorder::take(const QKeyEvent& event) {
     if (!virtualKey) {
         return;
     }
-    const HotkeyCombo combo =
-        comboFromKeyDown(static_cast<std::uint16_t>(*virtualKey), modifierFlags(event.modifiers()), keyText(event));
+    const HotkeyCombo combo = comboFromKeyDown(static_cast<std::uint16_t>(*virtualKey),
+                                               modifierFlags(event.modifiers()), keyText(event));
     // The binding may have moved or gone since recording began.
     const int row = m_bindings.rowOf(id);
     if (row < 0) {
         return;
     }
-    if (m_bindings.setHotkey(row, static_cast<int>(combo.keyCode), static_cast<int>(combo.modifiers),
+    if (m_bindings.setHotkey(row, static_cast<int>(combo.keyCode),
+                             static_cast<int>(combo.modifiers),
                              QString::fromStdString(combo.display))) {
         m_bindings.persist();
     }

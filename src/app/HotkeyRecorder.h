@@ -23,7 +23,8 @@ class HotkeyRecorder final : public QObject {
 
 public:
     // The stored (macOS) key code of an X keycode, from the keyboard's map.
-    using KeyTranslation = std::function<std::optional<std::uint32_t>(std::uint32_t nativeScanCode)>;
+    using KeyTranslation =
+        std::function<std::optional<std::uint32_t>(std::uint32_t nativeScanCode)>;
 
     HotkeyRecorder(BindingListModel& bindings, KeyTranslation translate, QObject* parent = nullptr);
     ~HotkeyRecorder() override;

@@ -1,10 +1,12 @@
 #include "app/AppDelegate.h"
 #include "app/AppModel.h"
+#include "app/HotkeyRecorder.h"
 #include "app/SettingsWindow.h"
 #include "config/ConfigJson.h"
 #include "config/ConfigStore.h"
 #include "platform/QtMainQueue.h"
 #include "platform/SystemLog.h"
+#include "platform/x11/KeyTable.h"
 #include "triggers/HotkeyManager.h"
 
 #include "fakes/FakeHotkeyService.h"
@@ -13,6 +15,7 @@
 
 #include <QAction>
 #include <QApplication>
+#include <QKeyEvent>
 #include <QMenu>
 #include <QQuickView>
 #include <QRegularExpression>
@@ -101,7 +104,12 @@ public:
     test::RecordingLogSink log;
     QtMainQueue queue;
     HotkeyManager hotkeys{hotkeyService, queue, log};
-    AppDelegate delegate{{store, model, hotkeys, pointer, queue, log}};
+    // X keycodes as on an evdev keymap.
+    static std::optional<std::uint32_t> translate(std::uint32_t keycode) {
+        const auto key = keycode >= 8 ? x11::keyForEvdevCode(keycode - 8) : std::nullopt;
+        return key ? std::optional<std::uint32_t>(key->virtualKey) : std::nullopt;
+    }
+    AppDelegate delegate{{store, model, hotkeys, pointer, queue, log, translate}};
 };
 
 class AppDelegateTest : public QObject {
@@ -356,6 +364,54 @@ private slots:
                  qPrintable(line));
         QCOMPARE(line.mid(24),
                  QStringLiteral("Tarnwick: corner Top-Left ran \"printf '%s %n'\" ok=true\n"));
+    }
+
+    void recordingTakesTheNextKeyWithOurGrabsReleased() {
+        AppConfig cfg;
+        cfg.bindings = {hotkeyBinding("echo one", 17),
+                        cornerBinding("echo two", ScreenCorner::topLeft)};
+        Fixture f(cfg);
+        f.delegate.applicationDidFinishLaunching();
+        f.delegate.openSettings();
+        HotkeyRecorder& recorder = f.delegate.settingsWindow()->recorder();
+        const QString id = QString::fromStdString(f.model.config().bindings[1].id.toString());
+        QCOMPARE(f.liveHotkeys(), 1u);
+
+        // Pressing the button twice records nothing and saves nothing.
+        const std::string before = f.fileText();
+        recorder.toggle(id);
+        QCOMPARE(f.liveHotkeys(), 0u);
+        recorder.toggle(id);
+        QCOMPARE(f.liveHotkeys(), 1u);
+        QCOMPARE(f.fileText(), before);
+
+        // Ctrl+Shift+T on the key at evdev code 20 (+8), swallowed.
+        recorder.toggle(id);
+        QKeyEvent press(QEvent::KeyPress, Qt::Key_T, Qt::ControlModifier | Qt::ShiftModifier, 28,
+                        0x54, 0, QStringLiteral("\x14"));
+        QObject target;
+        QVERIFY(QCoreApplication::sendEvent(&target, &press));
+        QCOMPARE(recorder.recordingId(), QString());
+        const AppConfig saved = f.saved();
+        const Trigger& t = saved.bindings[1].trigger;
+        QCOMPARE(t.kind, TriggerKind::corner); // only the hotkey changes
+        QCOMPARE(t.corner, ScreenCorner::topLeft);
+        QVERIFY(t.hotkey.has_value());
+        QCOMPARE(t.hotkey->keyCode, 17u);
+        QCOMPARE(t.hotkey->modifiers, 0x1200u);
+        QCOMPARE(QString::fromStdString(t.hotkey->display), QStringLiteral("⌃⇧T"));
+        QCOMPARE(f.liveHotkeys(), 1u);
+
+        // The binding goes while recording: the key is not taken and nothing else changes.
+        recorder.toggle(id);
+        f.model.deleteBinding(f.model.config().bindings[1]);
+        QKeyEvent another(QEvent::KeyPress, Qt::Key_A, Qt::NoModifier, 38, 0x61, 0,
+                          QStringLiteral("a"));
+        QCoreApplication::sendEvent(&target, &another);
+        QCOMPARE(f.saved().bindings.size(), 1u);
+        QCOMPARE(f.saved().bindings[0].trigger.hotkey->keyCode, 17u);
+        recorder.stop(id);
+        QCOMPARE(f.liveHotkeys(), 1u);
     }
 
     void settingsWindowIsMadeOnceAndKept() {

@@ -1,4 +1,5 @@
 #include "platform/x11/Display.h"
+#include "platform/x11/Compositor.h"
 #include "platform/x11/KeyTranslator.h"
 #include "platform/x11/X11HotkeyService.h"
 #include "platform/x11/X11PointerSource.h"
@@ -12,6 +13,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdlib>
+#include <cstring>
 
 namespace tarnwick::x11 {
 namespace {
@@ -152,6 +154,49 @@ TEST(DisplayTest, OneBatchPerDrainIncludingEventsThatRepliesQueued) {
     EXPECT_EQ(listener.batches, 3);
     display.removeListener(listener);
     xcb_disconnect(other);
+}
+
+xcb_atom_t internAtom(xcb_connection_t* c, const char* name) {
+    xcb_intern_atom_reply_t* reply = xcb_intern_atom_reply(
+        c, xcb_intern_atom(c, 0, static_cast<std::uint16_t>(std::strlen(name)), name), nullptr);
+    const xcb_atom_t atom = reply != nullptr ? reply->atom : xcb_atom_t{XCB_ATOM_NONE};
+    std::free(reply);
+    return atom;
+}
+
+TEST(DisplayTest, CompositorIsSeenByItsSelectionAndBlurIsAskedOnTheWindow) {
+    auto server = test::XServer::startXvfb();
+    ASSERT_NE(server, nullptr);
+    auto opened = Display::open(server->display());
+    ASSERT_NE(opened.display, nullptr);
+    Display& display = *opened.display;
+    EXPECT_FALSE(compositorRunning(display));
+
+    // Another client plays compositor: it owns _NET_WM_CM_S0 through a window of its own.
+    xcb_connection_t* other = xcb_connect(server->display().c_str(), nullptr);
+    const xcb_screen_t* screen = xcb_setup_roots_iterator(xcb_get_setup(other)).data;
+    const xcb_window_t owner = xcb_generate_id(other);
+    xcb_create_window(other, XCB_COPY_FROM_PARENT, owner, screen->root, 0, 0, 1, 1, 0,
+                      XCB_WINDOW_CLASS_INPUT_ONLY, screen->root_visual, 0, nullptr);
+    xcb_set_selection_owner(other, owner, internAtom(other, "_NET_WM_CM_S0"), XCB_CURRENT_TIME);
+    std::free(xcb_get_input_focus_reply(other, xcb_get_input_focus(other), nullptr));
+    EXPECT_TRUE(compositorRunning(display));
+
+    askForBlurBehind(display, owner);
+    xcb_get_property_reply_t* property = xcb_get_property_reply(
+        other,
+        xcb_get_property(other, 0, owner, internAtom(other, "_KDE_NET_WM_BLUR_BEHIND_REGION"),
+                         XCB_ATOM_CARDINAL, 0, 16),
+        nullptr);
+    ASSERT_NE(property, nullptr);
+    EXPECT_EQ(property->type, XCB_ATOM_CARDINAL);
+    EXPECT_EQ(property->format, 32);
+    std::free(property);
+
+    // The compositor goes: so does translucency.
+    xcb_disconnect(other);
+    display.sync();
+    EXPECT_FALSE(compositorRunning(display));
 }
 
 } // namespace
