@@ -7,6 +7,9 @@ import QtQuick.Layouts
 Rectangle {
     id: root
     required property var appModel
+    required property var bindings
+    required property var recorder
+    property bool translucent: false
 
     color: Qt.rgba(0.11, 0.11, 0.13, 0.96)
     palette.window: "#1c1c21"

@@ -183,6 +183,7 @@ TEST(DisplayTest, CompositorIsSeenByItsSelectionAndBlurIsAskedOnTheWindow) {
     EXPECT_TRUE(compositorRunning(display));
 
     askForBlurBehind(display, owner);
+    display.sync();
     xcb_get_property_reply_t* property = xcb_get_property_reply(
         other,
         xcb_get_property(other, 0, owner, internAtom(other, "_KDE_NET_WM_BLUR_BEHIND_REGION"),
