@@ -1,0 +1,33 @@
+import QtQuick
+
+// One of the module's icons, or a text stand-in while its SVG is missing.
+Item {
+    id: glyph
+    property string name
+    property string fallback: "•"
+    property color color: "#af52de"
+    property int size: 16
+    // The accent copy made at build time; otherwise the icon as drawn.
+    property bool accent: false
+
+    implicitWidth: size
+    implicitHeight: size
+
+    Image {
+        id: image
+        anchors.fill: parent
+        source: glyph.name ? "qrc:/Tarnwick/Settings/icons/" + glyph.name + (glyph.accent ? "-accent" : "") + ".svg"
+                          : ""
+        sourceSize.width: glyph.size
+        sourceSize.height: glyph.size
+        fillMode: Image.PreserveAspectFit
+        visible: status === Image.Ready
+    }
+    Text {
+        anchors.centerIn: parent
+        visible: image.status !== Image.Ready
+        text: glyph.fallback
+        color: glyph.color
+        font.pixelSize: glyph.size
+    }
+}
