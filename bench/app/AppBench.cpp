@@ -4,6 +4,7 @@
 #include "AppProcess.h"
 #include "TestClient.h"
 #include "XServer.h"
+#include "support/CStrings.h"
 
 #include <benchmark/benchmark.h>
 
@@ -134,16 +135,8 @@ struct RunningApp {
     std::optional<std::int64_t> bareShellLatency(std::size_t count) {
         std::vector<std::string> argv{"/bin/zsh", "-lc", stampCommand(shellStamps)};
         auto envStrings = sandbox.environment(shared().server->display());
-        auto pointers = [](std::vector<std::string>& strings) {
-            std::vector<char*> result;
-            for (auto& s : strings) {
-                result.push_back(s.data());
-            }
-            result.push_back(nullptr);
-            return result;
-        };
-        auto args = pointers(argv);
-        auto env = pointers(envStrings);
+        auto args = tarnwick::test::cStringPointers(argv);
+        auto env = tarnwick::test::cStringPointers(envStrings);
         posix_spawn_file_actions_t actions;
         posix_spawn_file_actions_init(&actions);
         posix_spawn_file_actions_addopen(&actions, STDOUT_FILENO, "/dev/null", O_WRONLY, 0);
@@ -300,6 +293,25 @@ int idleSeconds() {
     return seconds > 0 ? seconds : 60;
 }
 
+// The settings window opened once, by a second start, as a user would.
+void BM_ResidentMemoryWithSettingsOpen(benchmark::State& state) {
+    RunningApp running;
+    if (!running.start()) {
+        state.SkipWithError("tarnwick did not start");
+        return;
+    }
+    auto second = AppProcess::spawn(TARNWICK_BINARY, running.sandbox, shared().server->display(),
+                                    running.sandbox.root() / "second.stderr");
+    if (!second || second->waitForExit(std::chrono::seconds(10)) != 0) {
+        state.SkipWithError("the second start did not hand over");
+        return;
+    }
+    for (auto _ : state) {
+        sleepFor(milliseconds(2000));
+    }
+    report(state, "rss_settings_open_MB", statusKb(running.app->pid(), "VmRSS") / 1024);
+}
+
 void BM_IdleCpu(benchmark::State& state) {
     RunningApp running;
     if (!running.start()) {
@@ -321,6 +333,7 @@ void BM_IdleCpu(benchmark::State& state) {
 }
 
 BENCHMARK(BM_ResidentMemory)->Iterations(1)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_ResidentMemoryWithSettingsOpen)->Iterations(1)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_HotkeyLatency)->Iterations(1)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_CornerLatency)->Iterations(1)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_IdleCpu)->Iterations(1)->Unit(benchmark::kMillisecond);
