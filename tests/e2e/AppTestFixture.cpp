@@ -123,7 +123,13 @@ void AppE2E::moveTo(Pixel p) {
 }
 
 void AppE2E::settle() {
+#if defined(__SANITIZE_ADDRESS__)
+    // Under the sanitizers, and beside other tests, the app may be starved
+    // for longer than its longest listening pause.
+    sleepFor(std::chrono::milliseconds(1000));
+#else
     sleepFor(std::chrono::milliseconds(300));
+#endif
 }
 
 void AppE2E::pressHotkey() {
