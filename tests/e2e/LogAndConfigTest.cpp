@@ -103,6 +103,8 @@ TEST_F(AppE2E, AWaylandSessionIsSaidOnceAndTriggersStillRun) {
 }
 
 TEST_F(AppE2E, LosingTheXServerEndsTheProgram) {
+    m_sandbox.extraEnvironment = {"LSAN_OPTIONS=suppressions=" LOST_SERVER_SUPPRESSIONS
+                                  ":print_suppressions=0"};
     writeConfig({cornerBinding(0, "topLeft", appendCommand("topLeft"))});
     startApp();
     m_client.reset();
