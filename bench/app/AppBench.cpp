@@ -269,7 +269,7 @@ void BM_ResidentMemory(benchmark::State& state) {
 
 // utime + stime of the whole process, in seconds.
 double cpuSeconds(pid_t pid) {
-    const std::string text = tarnwick::test::readFile("/proc/" + std::to_string(pid) + "/stat");
+    const std::string text = tarnwick::test::readWholeFile("/proc/" + std::to_string(pid) + "/stat");
     if (text.rfind(')') == std::string::npos) {
         return -1;
     }

@@ -179,24 +179,9 @@ std::chrono::milliseconds settleTime() {
 #endif
 }
 
-std::string readFile(const fs::path& path) {
-    std::string text;
-    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
-    if (fd < 0) {
-        return text;
-    }
-    char buffer[4096];
-    ssize_t count = 0;
-    while ((count = ::read(fd, buffer, sizeof buffer)) > 0) {
-        text.append(buffer, static_cast<std::size_t>(count));
-    }
-    ::close(fd);
-    return text;
-}
-
 std::vector<std::string> readLines(const fs::path& path) {
     std::vector<std::string> lines;
-    std::istringstream in(readFile(path));
+    std::istringstream in(readWholeFile(path));
     for (std::string line; std::getline(in, line);) {
         lines.push_back(line);
     }

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "support/Files.h"
+
 #include <chrono>
 #include <filesystem>
 #include <memory>
@@ -74,7 +76,6 @@ std::chrono::milliseconds settleTime();
 
 // Lines of a file; none when it does not exist.
 std::vector<std::string> readLines(const std::filesystem::path& path);
-std::string readFile(const std::filesystem::path& path);
 // Polls until the file has at least count lines; whether it got there.
 bool waitForLines(const std::filesystem::path& path, std::size_t count,
                   std::chrono::milliseconds timeout = std::chrono::seconds(5));

@@ -106,13 +106,13 @@ void AppE2E::startApp(bool configMustBeAccepted) {
     m_app = AppProcess::spawn(TARNWICK_BINARY, m_sandbox, m_server->display(), stderrPath());
     ASSERT_TRUE(m_app) << "cannot spawn " << TARNWICK_BINARY;
     ASSERT_TRUE(m_app->waitUntilReady(m_sandbox)) << "not ready; stderr:\n"
-                                                  << readFile(stderrPath());
+                                                  << readWholeFile(stderrPath());
     if (configMustBeAccepted) {
         // A rejected file would silently put the seed in place of the test's bindings.
         for (const auto& entry : fs::directory_iterator(m_sandbox.configDirectory())) {
             ASSERT_EQ(entry.path().filename().string().find(".rejected-"), std::string::npos)
                 << "the app rejected the test's config:\n"
-                << readFile(entry.path());
+                << readWholeFile(entry.path());
         }
     }
 }

@@ -40,14 +40,14 @@ TEST_F(AppE2E, LogLinesNameTriggerCommandAndOutcome) {
     const fs::path err = stderrPath();
 
     moveTo(cornerPixel("topLeft"));
-    ASSERT_TRUE(waitForLines(err, 1)) << readFile(err);
+    ASSERT_TRUE(waitForLines(err, 1)) << readWholeFile(err);
     moveTo(kMiddle);
     settle();
     moveTo(cornerPixel("topRight"));
-    ASSERT_TRUE(waitForLines(err, 2)) << readFile(err);
+    ASSERT_TRUE(waitForLines(err, 2)) << readWholeFile(err);
     moveTo(kMiddle);
     pressHotkey();
-    ASSERT_TRUE(waitForLines(err, 3)) << readFile(err);
+    ASSERT_TRUE(waitForLines(err, 3)) << readWholeFile(err);
     sleepFor(std::chrono::milliseconds(300));
 
     const std::vector<std::string> expected{
@@ -56,13 +56,13 @@ TEST_F(AppE2E, LogLinesNameTriggerCommandAndOutcome) {
         "Tarnwick: hotkey ran \"" + hotkey + "\" ok=true",
     };
     const auto lines = readLines(err);
-    ASSERT_EQ(lines.size(), expected.size()) << readFile(err);
+    ASSERT_EQ(lines.size(), expected.size()) << readWholeFile(err);
     for (std::size_t i = 0; i < lines.size(); ++i) {
         EXPECT_EQ(afterTimeStamp(lines[i]), expected[i]) << "line: " << lines[i];
     }
     // The shell got the same bytes.
-    EXPECT_EQ(readFile(marker("hotkey")), "caf\u00e9 100%\n");
-    EXPECT_EQ(readFile(marker("topLeft")), "\u00e9 5%\n");
+    EXPECT_EQ(readWholeFile(marker("hotkey")), "caf\u00e9 100%\n");
+    EXPECT_EQ(readWholeFile(marker("topLeft")), "\u00e9 5%\n");
 }
 
 TEST_F(AppE2E, BrokenConfigIsSetAsideAndSeeded) {
@@ -71,9 +71,9 @@ TEST_F(AppE2E, BrokenConfigIsSetAsideAndSeeded) {
 
     const auto rejected = rejectedFiles(m_sandbox.configDirectory());
     ASSERT_EQ(rejected.size(), 1u);
-    EXPECT_EQ(readFile(rejected.front()), "{");
+    EXPECT_EQ(readWholeFile(rejected.front()), "{");
 
-    const std::string seeded = readFile(m_sandbox.configFile());
+    const std::string seeded = readWholeFile(m_sandbox.configFile());
     const auto config = nlohmann::json::parse(seeded, nullptr, false);
     ASSERT_FALSE(config.is_discarded()) << seeded;
     ASSERT_TRUE(config.contains("bindings")) << seeded;
@@ -93,7 +93,7 @@ TEST_F(AppE2E, AWaylandSessionIsSaidOnceAndTriggersStillRun) {
     settle();
     moveTo(cornerPixel("topLeft"));
     settle();
-    const std::string err = readFile(stderrPath());
+    const std::string err = readWholeFile(stderrPath());
     std::size_t mentions = 0;
     for (const auto& line : readLines(stderrPath())) {
         mentions += line.find("Wayland session") != std::string::npos ? 1u : 0u;
@@ -111,8 +111,8 @@ TEST_F(AppE2E, LosingTheXServerEndsTheProgram) {
     m_server.reset();
     // Not a crash, not a hang: an exit with a failure status.
     const auto status = m_app->waitForExit(std::chrono::seconds(10));
-    ASSERT_TRUE(status.has_value()) << readFile(stderrPath());
-    EXPECT_EQ(*status, 1) << readFile(stderrPath());
+    ASSERT_TRUE(status.has_value()) << readWholeFile(stderrPath());
+    EXPECT_EQ(*status, 1) << readWholeFile(stderrPath());
 }
 
 } // namespace tarnwick::test

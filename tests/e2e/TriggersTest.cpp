@@ -115,7 +115,7 @@ TEST_F(AppE2E, SecondInstanceExitsAndNothingRunsTwice) {
     // A bound against hanging, not a speed check.
     const auto status = second->waitForExit(std::chrono::seconds(10));
     ASSERT_TRUE(status.has_value()) << "the second instance did not exit";
-    EXPECT_EQ(*status, 0) << readFile(secondErr);
+    EXPECT_EQ(*status, 0) << readWholeFile(secondErr);
     EXPECT_TRUE(m_app->running());
     // The first one was asked to show its settings window.
     settle();
@@ -150,7 +150,8 @@ TEST_F(AppE2E, GloballyDisabledRunsNothing) {
     pressHotkey();
     sleepFor(kQuietPeriod);
     EXPECT_EQ(totalRuns(), 0u);
-    EXPECT_EQ(readFile(stderrPath()).find(" ran "), std::string::npos) << readFile(stderrPath());
+    EXPECT_EQ(readWholeFile(stderrPath()).find(" ran "), std::string::npos)
+        << readWholeFile(stderrPath());
     // Nothing is grabbed either: another client may take the combination.
     EXPECT_EQ(m_client->grabKey(kT, kMod4 | kMod1), 0);
     m_client->ungrabKey(kT, kMod4 | kMod1);

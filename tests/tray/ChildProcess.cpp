@@ -192,11 +192,4 @@ TempDir::~TempDir() {
     }
 }
 
-std::string readTextFile(const fs::path& file) {
-    std::ifstream in(file, std::ios::binary);
-    std::stringstream text;
-    text << in.rdbuf();
-    return text.str();
-}
-
 } // namespace tarnwick::test

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "support/Files.h"
+
 #include <chrono>
 #include <filesystem>
 #include <map>
@@ -63,7 +65,5 @@ public:
 private:
     std::filesystem::path m_path;
 };
-
-std::string readTextFile(const std::filesystem::path& file);
 
 } // namespace tarnwick::test

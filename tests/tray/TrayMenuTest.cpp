@@ -147,7 +147,7 @@ protected:
         ASSERT_TRUE(m_bus);
         const auto address = m_bus->readLine(10s);
         ASSERT_TRUE(address && !address->empty())
-            << "dbus-daemon gave no address: " << readTextFile(m_dir.path() / "dbus-daemon.err");
+            << "dbus-daemon gave no address: " << readWholeFile(m_dir.path() / "dbus-daemon.err");
         m_address = *address;
     }
 
@@ -157,7 +157,7 @@ protected:
                                         m_dir.path() / "watcher.err");
         ASSERT_TRUE(m_watcher);
         ASSERT_TRUE(m_watcher->readLineStartingWith("READY", 10s))
-            << "the watcher did not come up: " << readTextFile(m_dir.path() / "watcher.err");
+            << "the watcher did not come up: " << readWholeFile(m_dir.path() / "watcher.err");
     }
 
     void startTarnwick() {
@@ -199,7 +199,7 @@ protected:
     }
 
     fs::path configHome() const { return m_dir.path() / "config"; }
-    std::string appErrors() const { return readTextFile(m_dir.path() / "tarnwick.err"); }
+    std::string appErrors() const { return readWholeFile(m_dir.path() / "tarnwick.err"); }
 
     QDBusMessage call(const QString& path, const QString& interface, const QString& method,
                       const QList<QVariant>& arguments) {
@@ -267,7 +267,7 @@ protected:
         const auto deadline = std::chrono::steady_clock::now() + 10s;
         do {
             const QByteArray bytes =
-                QByteArray::fromStdString(readTextFile(configHome() / "Tarnwick" / "config.json"));
+                QByteArray::fromStdString(readWholeFile(configHome() / "Tarnwick" / "config.json"));
             const QJsonValue value =
                 QJsonDocument::fromJson(bytes).object().value(QStringLiteral("globalEnabled"));
             saved = value.isBool() ? int{value.toBool()} : -1;
@@ -374,7 +374,7 @@ TEST_F(TrayMenuTest, SwitchItemFlipsItsTitleAndSavesTheSwitch) {
     EXPECT_FALSE(items[0].enabled);
     EXPECT_EQ(savedGlobalEnabled(false), 0);
     EXPECT_NE(
-        readTextFile(configHome() / "Tarnwick" / "config.json").find("\"globalEnabled\" : false"),
+        readWholeFile(configHome() / "Tarnwick" / "config.json").find("\"globalEnabled\" : false"),
         std::string::npos);
     // Switched off, the seed's Super+Alt+T hotkey runs nothing.
     const std::string hotkeyLine = "Tarnwick: hotkey ran \"x-terminal-emulator\"";

@@ -96,7 +96,7 @@ TEST_P(TrayScreenshotTest, IconShowsInTheTray) {
         panel = m_x->run("xwininfo -name panel >/dev/null 2>&1") == 0;
         std::this_thread::sleep_for(50ms);
     }
-    ASSERT_TRUE(panel) << "trayer did not come up: " << readTextFile(m_dir.path() / "trayer.err");
+    ASSERT_TRUE(panel) << "trayer did not come up: " << readWholeFile(m_dir.path() / "trayer.err");
     std::this_thread::sleep_for(300ms);
     const QImage empty = screenshot(m_dir.path() / "empty.png");
     ASSERT_FALSE(empty.isNull()) << "import took no screenshot";
@@ -136,9 +136,9 @@ TEST_P(TrayScreenshotTest, IconShowsInTheTray) {
     EXPECT_EQ(differenceFromBackground(empty).pixels, 0) << "trayer's own panel is not plain";
     // A 22 px icon of outlines covers well over 20 pixels.
     EXPECT_GT(seen.pixels, 20) << "the tray stayed empty; tarnwick's stderr:\n"
-                               << readTextFile(m_dir.path() / "tarnwick.err");
+                               << readWholeFile(m_dir.path() / "tarnwick.err");
     EXPECT_GT(seen.largestGreyStep, 40) << "the icon hardly stands out";
-    EXPECT_TRUE(m_app->running()) << readTextFile(m_dir.path() / "tarnwick.err");
+    EXPECT_TRUE(m_app->running()) << readWholeFile(m_dir.path() / "tarnwick.err");
 }
 
 INSTANTIATE_TEST_SUITE_P(
