@@ -1,8 +1,8 @@
 #pragma once
 
 #include "config/AppConfig.h"
-#include "triggers/Geometry.h"
-#include "triggers/PointerSource.h"
+#include "services/Geometry.h"
+#include "services/PointerSource.h"
 
 #include <array>
 #include <functional>

@@ -29,11 +29,11 @@ void HotkeyManager::registerHotkey(const HotkeyCombo& combo, Action action) {
     installHandlerIfNeeded();
     const std::uint32_t id = takeId();
     const HotkeyRegistration result = m_service.registerHotkey(combo.keyCode, combo.modifiers, id);
-    if (result.status != 0 || !result.handle) {
-        m_log.write(registerFailedLine(combo, result.status));
+    if (const auto* refusal = std::get_if<HotkeyRefusal>(&result)) {
+        m_log.write(registerFailedLine(combo, refusal->status));
         return;
     }
-    m_handles.push_back(*result.handle);
+    m_handles.push_back(std::get<HotkeyHandle>(result));
     m_actions[id] = std::move(action);
 }
 

@@ -3,7 +3,7 @@
 #include "config/AppConfig.h"
 #include "services/LogSink.h"
 #include "services/MainQueue.h"
-#include "triggers/HotkeyService.h"
+#include "services/HotkeyService.h"
 
 #include <cstdint>
 #include <functional>
@@ -33,9 +33,6 @@ public:
 
     // How many registrations are live (for tests and diagnostics).
     std::size_t registeredCount() const { return m_actions.size(); }
-
-    // Lets tests reach the end of the id range without 4 billion calls.
-    void setNextIdForTesting(std::uint32_t next) { m_nextId = next; }
 
 private:
     void installHandlerIfNeeded();

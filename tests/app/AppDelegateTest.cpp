@@ -9,9 +9,9 @@
 #include "platform/x11/KeyTable.h"
 #include "triggers/HotkeyManager.h"
 
-#include "fakes/FakeHotkeyService.h"
-#include "fakes/FakePointerSource.h"
-#include "fakes/RecordingLogSink.h"
+#include "support/FakeHotkeyService.h"
+#include "support/FakePointerSource.h"
+#include "support/RecordingLogSink.h"
 
 #include <QAction>
 #include <QApplication>

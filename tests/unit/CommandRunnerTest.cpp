@@ -1,6 +1,6 @@
 #include "runner/CommandRunner.h"
 
-#include "fakes/TestMainQueue.h"
+#include "support/TestMainQueue.h"
 
 #include <gtest/gtest.h>
 

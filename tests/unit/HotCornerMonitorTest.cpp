@@ -1,6 +1,6 @@
 #include "triggers/HotCornerMonitor.h"
 
-#include "fakes/FakePointerSource.h"
+#include "support/FakePointerSource.h"
 
 #include <gtest/gtest.h>
 

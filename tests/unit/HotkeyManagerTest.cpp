@@ -1,8 +1,8 @@
 #include "triggers/HotkeyManager.h"
 
-#include "fakes/FakeHotkeyService.h"
-#include "fakes/RecordingLogSink.h"
-#include "fakes/TestMainQueue.h"
+#include "support/FakeHotkeyService.h"
+#include "support/RecordingLogSink.h"
+#include "support/TestMainQueue.h"
 
 #include <gtest/gtest.h>
 

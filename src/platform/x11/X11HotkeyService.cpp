@@ -82,18 +82,18 @@ public:
     HotkeyRegistration registerHotkey(std::uint32_t keyCode, std::uint32_t modifiers,
                                       std::uint32_t id) {
         if (!available() || m_display.connectionLost()) {
-            return {statusUnavailable, std::nullopt};
+            return HotkeyRefusal{statusUnavailable};
         }
         const auto combo = translate(keyCode, modifiers);
         if (!combo) {
-            return {statusNoSuchKey, std::nullopt};
+            return HotkeyRefusal{statusNoSuchKey};
         }
         if (const std::int32_t status = acquire(*combo); status != 0) {
-            return {status, std::nullopt};
+            return HotkeyRefusal{status};
         }
         const HotkeyHandle handle{m_nextHandle++};
         m_registrations.emplace(handle.value, Registration{id, keyCode, modifiers, combo});
-        return {0, handle};
+        return handle;
     }
 
     void unregisterHotkey(HotkeyHandle handle) {

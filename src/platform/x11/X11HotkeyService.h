@@ -1,6 +1,6 @@
 #pragma once
 
-#include "triggers/HotkeyService.h"
+#include "services/HotkeyService.h"
 
 #include <cstdint>
 #include <memory>

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "triggers/PointerSource.h"
+#include "services/PointerSource.h"
 
 #include <cstdint>
 #include <memory>

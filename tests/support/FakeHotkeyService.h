@@ -1,12 +1,10 @@
 #pragma once
 
-#include "triggers/HotkeyService.h"
+#include "services/HotkeyService.h"
 
 #include <cstdint>
 #include <functional>
 #include <map>
-#include <optional>
-#include <set>
 #include <utility>
 #include <vector>
 
@@ -30,14 +28,12 @@ public:
     HotkeyRegistration registerHotkey(std::uint32_t keyCode, std::uint32_t modifiers,
                                       std::uint32_t id) override {
         registerCalls.push_back({keyCode, modifiers, id});
-        const auto refusal = refuseKeyCode.find(keyCode);
-        const std::int32_t status = refusal == refuseKeyCode.end() ? 0 : refusal->second;
-        if ((status != 0 && !handleEvenWhenRefused) || noHandleKeyCodes.contains(keyCode)) {
-            return {status, std::nullopt};
+        if (const auto held = heldElsewhere.find(keyCode); held != heldElsewhere.end()) {
+            return HotkeyRefusal{held->second};
         }
         const HotkeyHandle handle{m_nextHandle++};
         issued.push_back(handle);
-        return {status, handle};
+        return handle;
     }
 
     void unregisterHotkey(HotkeyHandle handle) override { unregistered.push_back(handle); }
@@ -51,12 +47,9 @@ public:
         return true;
     }
 
-    // keyCode -> status to answer with (10 is X's BadAccess: grabbed elsewhere).
-    std::map<std::uint32_t, std::int32_t> refuseKeyCode;
-    // Makes refusals come with a handle anyway, as a careless platform might.
-    bool handleEvenWhenRefused = false;
-    // Key codes answered with their status (success unless refused) but no handle.
-    std::set<std::uint32_t> noHandleKeyCodes;
+    // Key codes another program holds -> the status their refusal carries
+    // (10 is X's BadAccess).
+    std::map<std::uint32_t, std::int32_t> heldElsewhere;
 
     int installCalls = 0;
     std::vector<RegisterCall> registerCalls;

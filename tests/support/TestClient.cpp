@@ -1,4 +1,4 @@
-#include "TestClient.h"
+#include "support/TestClient.h"
 
 #include <xcb/xcb.h>
 #include <xcb/xtest.h>

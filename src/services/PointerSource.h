@@ -1,6 +1,6 @@
 #pragma once
 
-#include "triggers/Geometry.h"
+#include "services/Geometry.h"
 
 #include <cstdint>
 #include <functional>

@@ -2,7 +2,7 @@
 
 #include <cstdint>
 #include <functional>
-#include <optional>
+#include <variant>
 
 namespace tarnwick {
 
@@ -12,11 +12,15 @@ struct HotkeyHandle {
     friend bool operator==(const HotkeyHandle&, const HotkeyHandle&) = default;
 };
 
-struct HotkeyRegistration {
-    // 0 on success, else the platform's error (an X error code, say).
+// Why the platform refused a registration: its error (an X error code, say),
+// never 0.
+struct HotkeyRefusal {
     std::int32_t status = 0;
-    std::optional<HotkeyHandle> handle;
+    friend bool operator==(const HotkeyRefusal&, const HotkeyRefusal&) = default;
 };
+
+// A live registration's handle, or the refusal: never both, never neither.
+using HotkeyRegistration = std::variant<HotkeyHandle, HotkeyRefusal>;
 
 // The platform's system-wide hotkeys. Key codes are macOS virtual key codes
 // and masks Carbon modifier masks; translating them is the service's job.

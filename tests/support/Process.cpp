@@ -1,0 +1,197 @@
+#include "support/Process.h"
+
+#include <cerrno>
+#include <csignal>
+#include <cstdio>
+#include <cstdlib>
+#include <fcntl.h>
+#include <poll.h>
+#include <sstream>
+#include <sys/prctl.h>
+#include <sys/wait.h>
+#include <thread>
+#include <unistd.h>
+
+namespace tarnwick::test {
+namespace fs = std::filesystem;
+using Clock = std::chrono::steady_clock;
+namespace {
+
+// Looked up before fork, in the given PATH: the child only makes
+// async-signal-safe calls.
+std::string resolve(const std::string& name, const std::vector<std::string>& env) {
+    if (name.find('/') != std::string::npos) {
+        return name;
+    }
+    std::string path = "/usr/bin:/bin";
+    for (const std::string& entry : env) {
+        if (entry.rfind("PATH=", 0) == 0) {
+            path = entry.substr(5);
+        }
+    }
+    std::stringstream dirs(path);
+    std::string dir;
+    while (std::getline(dirs, dir, ':')) {
+        const fs::path candidate = fs::path(dir.empty() ? "." : dir) / name;
+        if (::access(candidate.c_str(), X_OK) == 0) {
+            return candidate.string();
+        }
+    }
+    return name;
+}
+
+std::vector<char*> pointers(std::vector<std::string>& strings) {
+    std::vector<char*> result;
+    for (auto& s : strings) {
+        result.push_back(s.data());
+    }
+    result.push_back(nullptr);
+    return result;
+}
+
+int left(Clock::time_point until) {
+    const auto ms = std::chrono::duration_cast<std::chrono::milliseconds>(until - Clock::now());
+    return static_cast<int>(std::max<long>(0, ms.count()));
+}
+
+} // namespace
+
+std::unique_ptr<Process> Process::spawn(std::vector<std::string> argv,
+                                        std::vector<std::string> environment,
+                                        const fs::path& stderrFile) {
+    argv.at(0) = resolve(argv[0], environment);
+    auto args = pointers(argv);
+    auto envp = pointers(environment);
+    int out[2];
+    if (::pipe2(out, O_CLOEXEC) != 0) {
+        return nullptr;
+    }
+    const int err = stderrFile.empty()
+                        ? -1
+                        : ::open(stderrFile.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0600);
+    const pid_t parent = ::getpid();
+    const pid_t pid = ::fork();
+    if (pid == 0) {
+        ::setpgid(0, 0);
+        ::prctl(PR_SET_PDEATHSIG, SIGTERM);
+        if (::getppid() != parent) {
+            ::_exit(127);
+        }
+        const int in = ::open("/dev/null", O_RDONLY);
+        ::dup2(in, STDIN_FILENO);
+        ::dup2(out[1], STDOUT_FILENO);
+        ::dup2(err >= 0 ? err : out[1], STDERR_FILENO);
+        ::execve(args[0], args.data(), envp.data());
+        ::_exit(127);
+    }
+    ::close(out[1]);
+    if (err >= 0) {
+        ::close(err);
+    }
+    if (pid < 0) {
+        std::fprintf(stderr, "cannot fork for %s\n", argv[0].c_str());
+        ::close(out[0]);
+        return nullptr;
+    }
+    ::setpgid(pid, pid); // also here, so a kill of the group cannot come first
+    return std::unique_ptr<Process>(new Process(pid, out[0]));
+}
+
+Process::~Process() {
+    stop();
+    ::close(m_out);
+}
+
+void Process::stop() {
+    if (running()) {
+        ::kill(-m_pid, SIGTERM);
+        if (!waitForExit(std::chrono::seconds(10))) {
+            ::kill(-m_pid, SIGKILL);
+            waitForExit(std::chrono::seconds(10));
+        }
+    }
+    // What the program left behind in its group goes too.
+    ::kill(-m_pid, SIGKILL);
+}
+
+bool Process::running() {
+    return !waitForExit(std::chrono::milliseconds(0));
+}
+
+std::optional<int> Process::waitForExit(std::chrono::milliseconds deadline) {
+    const auto until = Clock::now() + deadline;
+    while (!m_exit) {
+        int status = 0;
+        const pid_t done = ::waitpid(m_pid, &status, WNOHANG);
+        if (done == m_pid) {
+            m_exit = WIFEXITED(status) ? WEXITSTATUS(status) : -WTERMSIG(status);
+        } else if ((done < 0 && errno != EINTR) || Clock::now() >= until) {
+            return std::nullopt;
+        } else {
+            std::this_thread::sleep_for(std::chrono::milliseconds(5));
+        }
+    }
+    return m_exit;
+}
+
+// Reads what is there (waiting until the deadline for something); false at
+// the end of output or the deadline.
+bool Process::fill(Clock::time_point until) {
+    pollfd p{m_out, POLLIN, 0};
+    if (::poll(&p, 1, left(until)) <= 0) {
+        return false;
+    }
+    char chunk[4096];
+    const ssize_t n = ::read(m_out, chunk, sizeof chunk);
+    if (n <= 0) {
+        return false;
+    }
+    m_buffer.append(chunk, static_cast<std::size_t>(n));
+    return true;
+}
+
+std::optional<std::string> Process::readLine(std::chrono::milliseconds deadline) {
+    const auto until = Clock::now() + deadline;
+    for (;;) {
+        const auto newline = m_buffer.find('\n');
+        if (newline != std::string::npos) {
+            std::string line = m_buffer.substr(0, newline);
+            m_buffer.erase(0, newline + 1);
+            return line;
+        }
+        if (!fill(until)) {
+            return std::nullopt;
+        }
+    }
+}
+
+std::optional<std::string> Process::readLineStartingWith(const std::string& prefix,
+                                                         std::chrono::milliseconds deadline) {
+    const auto until = Clock::now() + deadline;
+    while (auto line = readLine(std::chrono::milliseconds(left(until)))) {
+        if (line->rfind(prefix, 0) == 0) {
+            return line;
+        }
+    }
+    return std::nullopt;
+}
+
+std::string Process::readAll(std::chrono::milliseconds deadline) {
+    const auto until = Clock::now() + deadline;
+    while (fill(until)) {
+    }
+    return std::exchange(m_buffer, {});
+}
+
+Finished runToEnd(std::vector<std::string> argv, std::vector<std::string> environment,
+                  std::chrono::milliseconds deadline) {
+    Finished result;
+    auto process = Process::spawn(std::move(argv), std::move(environment));
+    if (process) {
+        result.output = process->readAll(deadline);
+        result.exitCode = process->waitForExit(deadline).value_or(-1);
+    }
+    return result;
+}
+
+} // namespace tarnwick::test
