@@ -3,7 +3,7 @@
 // (target: under 50 ms).
 #include "runner/CommandRunner.h"
 
-#include "fakes/TestMainQueue.h"
+#include "support/TestMainQueue.h"
 
 #include <benchmark/benchmark.h>
 

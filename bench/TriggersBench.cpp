@@ -1,6 +1,6 @@
 #include "AllocationCounter.h"
 
-#include "fakes/FakePointerSource.h"
+#include "support/FakePointerSource.h"
 #include "triggers/HotCornerMonitor.h"
 
 #include <benchmark/benchmark.h>
