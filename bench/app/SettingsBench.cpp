@@ -1,8 +1,8 @@
 // From "Settings…" to the settings window's first frame, in process, on an
 // Xvfb of its own: the QML engine, the views and the cards that the lazy
 // list builds. The larger list runs first, while nothing is cached yet.
-#include "app/AppModel.h"
-#include "app/SettingsWindow.h"
+#include "settings/AppModel.h"
+#include "settings/SettingsWindow.h"
 #include "config/ConfigStore.h"
 #include "platform/QtMainQueue.h"
 
@@ -45,7 +45,7 @@ void BM_SettingsFirstFrame(benchmark::State& state) {
     for (auto _ : state) {
         QElapsedTimer timer;
         timer.start();
-        SettingsWindow window({model, queue, {}, {}, nullptr});
+        SettingsWindow window({model, queue, keys, effects, {}});
         QEventLoop loop;
         QObject::connect(&window.view(), &QQuickWindow::frameSwapped, &loop, &QEventLoop::quit);
         QTimer::singleShot(10000, &loop, &QEventLoop::quit);

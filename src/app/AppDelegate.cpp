@@ -1,10 +1,11 @@
 #include "app/AppDelegate.h"
 
-#include "app/AppModel.h"
-#include "app/SettingsWindow.h"
 #include "config/ConfigStore.h"
 #include "runner/CommandRunner.h"
+#include "services/DesktopBackend.h"
 #include "services/LogSink.h"
+#include "settings/AppModel.h"
+#include "settings/SettingsWindow.h"
 #include "triggers/HotkeyManager.h"
 
 #include <QAction>
@@ -17,7 +18,7 @@
 namespace tarnwick {
 
 AppDelegate::AppDelegate(Services services, QObject* parent)
-    : QObject(parent), m_services(services), m_corners(services.pointer) {}
+    : QObject(parent), m_services(services), m_corners(services.desktop.pointer()) {}
 
 AppDelegate::~AppDelegate() = default;
 
@@ -148,13 +149,13 @@ void AppDelegate::openSettings() {
     if (!m_settingsWindow) {
         // The window, and the recorder in it, live no longer than this delegate.
         m_settingsWindow = std::make_unique<SettingsWindow>(SettingsWindow::Services{
-            m_services.model, m_services.mainQueue, m_services.keyTranslation,
+            m_services.model, m_services.mainQueue, m_services.desktop.keys(),
+            m_services.desktop.windowEffects(),
             // Our own grabs would take the very combination being recorded.
             [this](bool recording) {
                 m_recording = recording;
                 reload();
-            },
-            m_services.display});
+            }});
     }
     m_settingsWindow->present();
 }

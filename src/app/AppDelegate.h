@@ -5,10 +5,7 @@
 
 #include <QObject>
 
-#include <cstdint>
-#include <functional>
 #include <memory>
-#include <optional>
 #include <string>
 
 class QAction;
@@ -19,15 +16,11 @@ namespace tarnwick {
 
 class AppModel;
 class ConfigStore;
+class DesktopBackend;
 class HotkeyManager;
 class LogSink;
 class MainQueue;
-class PointerSource;
 class SettingsWindow;
-
-namespace x11 {
-class Display;
-}
 
 // Joins the program together: loads the configuration at launch, keeps the
 // triggers in step with the model, runs the commands bound to a corner or a
@@ -39,13 +32,9 @@ public:
         ConfigStore& store;
         AppModel& model;
         HotkeyManager& hotkeys;
-        PointerSource& pointer;
+        DesktopBackend& desktop;
         MainQueue& mainQueue;
         LogSink& log;
-        // X keycode to stored key code, for the hotkey recorder.
-        std::function<std::optional<std::uint32_t>(std::uint32_t)> keyTranslation = {};
-        // The X display, for the settings window's translucency; none in tests.
-        x11::Display* display = nullptr;
     };
 
     explicit AppDelegate(Services services, QObject* parent = nullptr);

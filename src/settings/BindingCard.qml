@@ -1,45 +1,39 @@
 import QtQuick
 import QtQuick.Controls.Fusion
 import QtQuick.Layouts
+import Tarnwick.Settings
 
-// One binding. Writes go to the row found by id at the moment of writing:
-// rows move when bindings are added or removed.
+// One binding. Fields are written through the delegate's model object,
+// which follows the row when bindings are added or removed.
 Control {
     id: card
     required property var model
+    required property int index
     required property string bindingId
     required property string name
     required property string kind
     required property string corner
     required property string hotkeyDisplay
     required property string command
-    property var bindings
-    property var recorder
+    required property BindingListModel bindings
+    required property HotkeyRecorder recorder
 
-    readonly property color accent: "#af52de"
-    readonly property bool recording: recorder !== null && recorder !== undefined
-                                      && recorder.recordingId === bindingId
+    readonly property bool recording: recorder.recordingId === bindingId
     // Named so the tests can read them; attached ToolTips are out of their reach.
     readonly property string recordHint: qsTr("Records a shortcut. ⌘ is Super, ⌥ Alt, ⌃ Ctrl, ⇧ Shift.")
     readonly property string runHint: qsTr("Test run now")
     readonly property var cornerValues: ["topLeft", "topRight", "bottomLeft", "bottomRight"]
 
-    function row() { return bindings.rowOf(bindingId) }
-    function write(role, value) { return bindings.setField(row(), role, value) }
-
     padding: 14
     background: Rectangle {
-        radius: 14
-        color: Qt.rgba(1, 1, 1, 0.06)
-        border.color: Qt.rgba(1, 1, 1, 0.12)
+        radius: Theme.cardRadius
+        color: Theme.card
+        border.color: Theme.cardBorder
         border.width: 1
     }
 
     // A card that goes away while recording must not leave the recorder taking keys.
-    Component.onDestruction: {
-        if (card.recorder)
-            card.recorder.stop(card.bindingId)
-    }
+    Component.onDestruction: card.recorder.stop(card.bindingId)
 
     contentItem: ColumnLayout {
         spacing: 10
@@ -50,7 +44,7 @@ Control {
                 name: card.kind === "corner" ? "corner" : "keyboard"
                 fallback: card.kind === "corner" ? "◳" : "⌨"
                 size: 16
-                color: card.accent
+                color: Theme.accent
                 accent: true
             }
             TextField {
@@ -61,14 +55,14 @@ Control {
                 font.pixelSize: 14
                 font.weight: Font.DemiBold
                 background: Item {}
-                onTextEdited: card.write("name", text)
+                onTextEdited: card.model.name = text
                 onAccepted: card.bindings.persist()
             }
             Switch {
                 objectName: "enabledSwitch"
                 checked: card.model.enabled
                 onToggled: {
-                    card.write("enabled", checked)
+                    card.model.enabled = checked
                     card.bindings.persist()
                 }
             }
@@ -81,7 +75,7 @@ Control {
                     size: 15
                     color: card.palette.windowText
                 }
-                onClicked: card.bindings.remove(card.row())
+                onClicked: card.bindings.remove(card.index)
             }
         }
 
@@ -104,12 +98,12 @@ Control {
                         checkable: true
                         checked: card.kind === modelData.value
                         highlighted: checked
-                        palette.button: checked ? Qt.darker(card.accent, 1.4) : card.palette.button
+                        palette.button: checked ? Qt.darker(Theme.accent, 1.4) : card.palette.button
                         onClicked: {
                             // A click on the checked one unchecks it: put the binding back.
                             checked = Qt.binding(() => card.kind === modelData.value)
                             if (card.kind !== modelData.value) {
-                                card.write("kind", modelData.value)
+                                card.model.kind = modelData.value
                                 card.bindings.persist()
                             }
                         }
@@ -131,7 +125,7 @@ Control {
                 onActivated: index => {
                     const value = card.cornerValues[index]
                     if (value !== card.corner) {
-                        card.write("corner", value)
+                        card.model.corner = value
                         card.bindings.persist()
                     }
                 }
@@ -143,8 +137,8 @@ Control {
                 text: card.recording ? qsTr("Press keys…")
                                      : (card.hotkeyDisplay !== "" ? card.hotkeyDisplay
                                                                   : qsTr("Record shortcut"))
-                palette.button: card.recording ? Qt.darker("#ff453a", 1.25) : Qt.darker(card.accent, 1.6)
-                palette.buttonText: "#ffffff"
+                palette.button: card.recording ? Qt.darker(Theme.destructive, 1.25) : Qt.darker(Theme.accent, 1.6)
+                palette.buttonText: Theme.brightText
                 // The tooltip needs hover, which some platforms leave off by default.
                 hoverEnabled: true
                 ToolTip.visible: hovered
@@ -159,8 +153,8 @@ Control {
             Layout.fillWidth: true
             padding: 10
             background: Rectangle {
-                radius: 8
-                color: Qt.rgba(0, 0, 0, 0.2)
+                radius: Theme.wellRadius
+                color: Theme.well
             }
             contentItem: RowLayout {
                 spacing: 6
@@ -169,7 +163,7 @@ Control {
                     fallback: ">"
                     size: 11
                     color: card.palette.windowText
-                    opacity: 0.6
+                    opacity: Theme.dimmed
                 }
                 TextField {
                     objectName: "commandField"
@@ -179,7 +173,7 @@ Control {
                     font.family: "monospace"
                     font.pixelSize: 12
                     background: Item {}
-                    onTextEdited: card.write("command", text)
+                    onTextEdited: card.model.command = text
                     onAccepted: card.bindings.persist()
                 }
                 ToolButton {
@@ -188,15 +182,15 @@ Control {
                         name: "play"
                         fallback: "▶"
                         size: 12
-                        color: card.accent
+                        color: Theme.accent
                         accent: true
                     }
                     // The tooltip needs hover, which some platforms leave off by default.
-                hoverEnabled: true
-                ToolTip.visible: hovered
+                    hoverEnabled: true
+                    ToolTip.visible: hovered
                     ToolTip.delay: 500
                     ToolTip.text: card.runHint
-                    onClicked: card.bindings.runNow(card.row())
+                    onClicked: card.bindings.runNow(card.index)
                 }
             }
         }

@@ -5,7 +5,7 @@ Item {
     id: glyph
     property string name
     property string fallback: "•"
-    property color color: "#af52de"
+    property color color: Theme.accent
     property int size: 16
     // The accent copy made at build time; otherwise the icon as drawn.
     property bool accent: false

@@ -1,18 +1,17 @@
 import QtQuick
 import QtQuick.Controls.Fusion
 import QtQuick.Layouts
+import Tarnwick.Settings
 
 // The settings window's content: the switch for all triggers, one card per
 // binding, and the corner size.
 Rectangle {
     id: root
-    required property var appModel
-    required property var bindings
-    required property var recorder
+    required property AppModel appModel
+    required property BindingListModel bindings
+    required property HotkeyRecorder recorder
     // Set from C++ when the window can show what lies behind it.
     property bool translucent: false
-
-    readonly property color accent: "#af52de"
 
     // The label under NaN, Infinity or a value too large to truncate cleanly.
     function pixelText(v) {
@@ -22,24 +21,24 @@ Rectangle {
 
     implicitWidth: 580
     implicitHeight: 560
-    color: translucent ? Qt.rgba(0.11, 0.11, 0.13, 0.82) : "#1c1c21"
+    color: translucent ? Theme.translucentWindow : Theme.window
 
-    palette.window: "#1c1c21"
-    palette.windowText: "#f2f2f7"
-    palette.base: "#2a2a31"
-    palette.alternateBase: "#24242a"
-    palette.text: "#f2f2f7"
-    palette.button: "#3a3a42"
-    palette.buttonText: "#f2f2f7"
-    palette.highlight: accent
-    palette.highlightedText: "#ffffff"
-    palette.light: "#4a4a52"
-    palette.midlight: "#3a3a42"
-    palette.mid: "#2e2e35"
-    palette.dark: "#141417"
+    palette.window: Theme.window
+    palette.windowText: Theme.text
+    palette.base: Theme.base
+    palette.alternateBase: Theme.alternateBase
+    palette.text: Theme.text
+    palette.button: Theme.button
+    palette.buttonText: Theme.text
+    palette.highlight: Theme.accent
+    palette.highlightedText: Theme.brightText
+    palette.light: Theme.light
+    palette.midlight: Theme.button
+    palette.mid: Theme.mid
+    palette.dark: Theme.dark
     palette.shadow: "#000000"
-    palette.toolTipBase: "#2a2a31"
-    palette.toolTipText: "#f2f2f7"
+    palette.toolTipBase: Theme.base
+    palette.toolTipText: Theme.text
 
     ColumnLayout {
         anchors.fill: parent
@@ -54,14 +53,14 @@ Rectangle {
             rightPadding: 18
             topPadding: 16
             bottomPadding: 16
-            background: Rectangle { color: Qt.rgba(1, 1, 1, 0.05) }
+            background: Rectangle { color: Theme.bar }
             contentItem: RowLayout {
                 spacing: 12
                 Glyph {
                     name: "square-on-square-dashed"
                     fallback: "⧉"
                     size: 24
-                    color: root.accent
+                    color: Theme.accent
                     accent: true
                 }
                 ColumnLayout {
@@ -69,14 +68,14 @@ Rectangle {
                     Text {
                         text: qsTr("Tarnwick")
                         color: root.palette.windowText
-                        font.pixelSize: 19
+                        font.pixelSize: Theme.titleSize
                         font.bold: true
                     }
                     Text {
                         text: qsTr("Hot corners & hotkeys → terminal commands")
                         color: root.palette.windowText
-                        opacity: 0.6
-                        font.pixelSize: 11
+                        opacity: Theme.dimmed
+                        font.pixelSize: Theme.smallSize
                     }
                 }
                 Item { Layout.fillWidth: true }
@@ -134,7 +133,7 @@ Rectangle {
                 anchors.horizontalCenter: parent.horizontalCenter
                 text: qsTr("No commands yet — click “Add Command”.")
                 color: root.palette.windowText
-                opacity: 0.6
+                opacity: Theme.dimmed
             }
         }
 
@@ -145,14 +144,14 @@ Rectangle {
             rightPadding: 18
             topPadding: 12
             bottomPadding: 12
-            background: Rectangle { color: Qt.rgba(1, 1, 1, 0.05) }
+            background: Rectangle { color: Theme.bar }
             contentItem: RowLayout {
                 Button {
                     id: addButton
                     objectName: "addButton"
                     text: qsTr("Add Command")
                     highlighted: true
-                    palette.button: Qt.darker(root.accent, 1.45)
+                    palette.button: Qt.darker(Theme.accent, 1.45)
                     contentItem: Row {
                         spacing: 6
                         Glyph {
@@ -179,13 +178,13 @@ Rectangle {
                         fallback: "◎"
                         size: 14
                         color: root.palette.windowText
-                        opacity: 0.6
+                        opacity: Theme.dimmed
                     }
                     Text {
                         text: qsTr("Corner size")
                         color: root.palette.windowText
-                        opacity: 0.6
-                        font.pixelSize: 11
+                        opacity: Theme.dimmed
+                        font.pixelSize: Theme.smallSize
                     }
                     Slider {
                         id: slider
@@ -207,9 +206,9 @@ Rectangle {
                         horizontalAlignment: Text.AlignRight
                         text: root.pixelText(root.appModel.cornerSensitivity)
                         color: root.palette.windowText
-                        opacity: 0.6
+                        opacity: Theme.dimmed
                         font.family: "monospace"
-                        font.pixelSize: 11
+                        font.pixelSize: Theme.smallSize
                     }
                 }
             }

@@ -1,12 +1,16 @@
 #include "platform/x11/Display.h"
 
 #include "platform/x11/EventListener.h"
+#include "platform/x11/Logging.h"
 
 #include <algorithm>
 #include <cstdlib>
 #include <memory>
 
 namespace tarnwick::x11 {
+
+Q_LOGGING_CATEGORY(lcX11, "tarnwick.x11")
+
 namespace {
 
 struct FreeDeleter {
@@ -103,6 +107,12 @@ bool Display::drainQueued(bool readSocket) {
             return any;
         }
         any = true;
+        if (event->response_type == 0) {
+            // An unchecked request failed; nobody waits for its answer.
+            const auto& error = reinterpret_cast<const xcb_generic_error_t&>(*event);
+            qCWarning(lcX11, "X error %d on request %d.%d", error.error_code, error.major_code,
+                      error.minor_code);
+        }
         // By index: the list may grow while an event is handled.
         for (std::size_t i = 0; i < m_listeners.size(); ++i) {
             m_listeners[i]->handleEvent(*event);

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "platform/x11/KeyTable.h"
+#include "services/KeyTranslation.h"
 
 #include <cstdint>
 #include <memory>
@@ -13,10 +14,10 @@ class Display;
 
 // Stored key codes to this keyboard's keys and back, by physical position,
 // against the live keymap; and the live modifier map.
-class KeyTranslator {
+class KeyTranslator final : public KeyTranslation {
 public:
     explicit KeyTranslator(Display& display);
-    ~KeyTranslator();
+    ~KeyTranslator() override;
     KeyTranslator(const KeyTranslator&) = delete;
     KeyTranslator& operator=(const KeyTranslator&) = delete;
 
@@ -31,7 +32,7 @@ public:
     // is unknown or this keyboard has no key there.
     std::optional<std::uint8_t> keycodeFor(std::uint32_t virtualKey) const;
     // The virtual key code of the key at keycode, if it is one we know.
-    std::optional<std::uint32_t> virtualKeyFor(std::uint32_t keycode) const;
+    std::optional<std::uint32_t> virtualKeyFor(std::uint32_t keycode) const override;
 
     const ModifierMasks& modifiers() const;
     // The XKB core keyboard device, for event selection.

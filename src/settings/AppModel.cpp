@@ -1,8 +1,7 @@
-#include "app/AppModel.h"
+#include "settings/AppModel.h"
 
 #include "config/ConfigStore.h"
 
-#include <algorithm>
 #include <bit>
 #include <cstdint>
 
@@ -21,15 +20,15 @@ void AppModel::setConfig(AppConfig config) {
     // Compared bitwise so that a NaN read from the file counts as unchanged.
     const bool sensitivityChanged = std::bit_cast<std::uint64_t>(config.cornerSensitivity) !=
                                     std::bit_cast<std::uint64_t>(m_config.cornerSensitivity);
+    emit bindingsAboutToBeReset();
     m_config = std::move(config);
+    emit bindingsReset();
     if (enabledChanged) {
         emit globalEnabledChanged();
     }
     if (sensitivityChanged) {
         emit cornerSensitivityChanged();
     }
-    emit bindingsChanged();
-    emit configChanged();
 }
 
 void AppModel::setGlobalEnabled(bool enabled) {
@@ -38,7 +37,6 @@ void AppModel::setGlobalEnabled(bool enabled) {
     }
     m_config.globalEnabled = enabled;
     emit globalEnabledChanged();
-    emit configChanged();
 }
 
 void AppModel::setCornerSensitivity(double sensitivity) {
@@ -48,7 +46,6 @@ void AppModel::setCornerSensitivity(double sensitivity) {
     }
     m_config.cornerSensitivity = sensitivity;
     emit cornerSensitivityChanged();
-    emit configChanged();
 }
 
 bool AppModel::setBinding(std::size_t index, CommandBinding binding) {
@@ -59,8 +56,7 @@ bool AppModel::setBinding(std::size_t index, CommandBinding binding) {
         return true;
     }
     m_config.bindings[index] = std::move(binding);
-    emit bindingsChanged();
-    emit configChanged();
+    emit bindingChanged(static_cast<int>(index));
     return true;
 }
 
@@ -73,19 +69,22 @@ void AppModel::persist() {
 }
 
 void AppModel::add() {
+    emit bindingAboutToBeInserted(static_cast<int>(m_config.bindings.size()));
     m_config.bindings.emplace_back(
         newBindingName, Trigger{TriggerKind::corner, ScreenCorner::topRight}, newBindingCommand);
-    emit bindingsChanged();
-    emit configChanged();
+    emit bindingInserted();
     persist();
 }
 
 void AppModel::deleteBinding(const CommandBinding& binding) {
-    const auto removed = std::erase_if(m_config.bindings,
-                                       [&](const CommandBinding& b) { return b.id == binding.id; });
-    if (removed > 0) {
-        emit bindingsChanged();
-        emit configChanged();
+    // From the back, so that the rows announced stay where they were.
+    auto& bindings = m_config.bindings;
+    for (auto row = bindings.size(); row-- > 0;) {
+        if (bindings[row].id == binding.id) {
+            emit bindingAboutToBeRemoved(static_cast<int>(row));
+            bindings.erase(bindings.begin() + static_cast<std::ptrdiff_t>(row));
+            emit bindingRemoved();
+        }
     }
     persist();
 }

@@ -1,22 +1,20 @@
 #pragma once
 
-#include "app/HotkeyRecorder.h"
-
 #include <functional>
 #include <memory>
 
 class QQmlEngine;
 class QQuickView;
+class QWidget;
 
 namespace tarnwick {
 
 class AppModel;
 class BindingListModel;
+class HotkeyRecorder;
+class KeyTranslation;
 class MainQueue;
-
-namespace x11 {
-class Display;
-}
+class WindowEffects;
 
 // The settings window: made with its QML engine on first use, then kept.
 // Closing only hides it; it is centred once, at creation.
@@ -27,11 +25,10 @@ public:
     struct Services {
         AppModel& model;
         MainQueue& mainQueue;
-        HotkeyRecorder::KeyTranslation keyTranslation;
+        const KeyTranslation& keys;
+        WindowEffects& effects;
         // Told when a binding starts or stops recording a hotkey.
         std::function<void(bool recording)> onRecording;
-        // The X display, for translucency; none in tests.
-        x11::Display* display = nullptr;
     };
 
     explicit SettingsWindow(Services services);
@@ -39,8 +36,10 @@ public:
     SettingsWindow(const SettingsWindow&) = delete;
     SettingsWindow& operator=(const SettingsWindow&) = delete;
 
-    // Shows the window, raised and focused.
+    // Shows the window, raised and focused; or, if its views failed to load,
+    // a message that says so.
     void present();
+    bool loaded() const;
 
     QQuickView& view() { return *m_view; }
     BindingListModel& bindings() { return *m_bindings; }
@@ -51,6 +50,7 @@ private:
     std::unique_ptr<HotkeyRecorder> m_recorder;
     std::unique_ptr<QQmlEngine> m_engine;
     std::unique_ptr<QQuickView> m_view;
+    std::unique_ptr<QWidget> m_failure;
 };
 
 } // namespace tarnwick

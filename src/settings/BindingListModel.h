@@ -1,19 +1,20 @@
 #pragma once
 
 #include <QAbstractListModel>
-#include <QStringList>
+#include <QtQml/qqmlregistration.h>
 
 namespace tarnwick {
 
 class AppModel;
 class MainQueue;
 
-// The bindings of the model as a list the settings view edits in place:
-// setData writes one field of one binding into the model without saving;
-// persist() saves. Rows follow the model when bindings are added, removed
-// or replaced.
+// The bindings of the model as a list the settings view edits in place: a
+// card writes one field (model.name = text) into the model without saving;
+// persist() saves. Rows follow the model's announcements.
 class BindingListModel final : public QAbstractListModel {
     Q_OBJECT
+    QML_ELEMENT
+    QML_UNCREATABLE("made by the settings window")
 public:
     enum Role {
         IdRole = Qt::UserRole + 1,
@@ -33,11 +34,10 @@ public:
     bool setData(const QModelIndex& index, const QVariant& value, int role) override;
     QHash<int, QByteArray> roleNames() const override;
 
-    // The row of the binding with this id, or -1: a card that outlives a
-    // reordering finds its binding again.
-    Q_INVOKABLE int rowOf(const QString& id) const;
-    Q_INVOKABLE bool setField(int row, const QString& roleName, const QVariant& value);
-    Q_INVOKABLE bool setHotkey(int row, int keyCode, int modifiers, const QString& display);
+    // The row of the binding with this id, or -1: a recording outlives
+    // reorderings and finds its binding again.
+    int rowOf(const QString& id) const;
+    bool setHotkey(int row, std::uint32_t keyCode, std::uint32_t modifiers, const QString& display);
     Q_INVOKABLE void persist();
     Q_INVOKABLE void add();
     Q_INVOKABLE void remove(int row);
@@ -45,12 +45,10 @@ public:
     Q_INVOKABLE void runNow(int row);
 
 private:
-    void followModel();
-
     AppModel& m_model;
     MainQueue& m_mainQueue;
-    // The ids the view was last told about, in order.
-    QStringList m_ids;
+    // Set while setData writes, which announces its one role itself.
+    bool m_writing = false;
 };
 
 } // namespace tarnwick

@@ -7,10 +7,8 @@
 #include <functional>
 
 namespace tarnwick::x11 {
-class Display;
-}
 
-namespace tarnwick {
+class Display;
 
 // Reads an X11 Display on the Qt main thread: when its socket is readable,
 // before the loop blocks (a reply may have queued events without the socket
@@ -31,4 +29,4 @@ private:
     bool m_lost = false;
 };
 
-} // namespace tarnwick
+} // namespace tarnwick::x11

@@ -1,6 +1,7 @@
-#include "app/HotkeyRecorder.h"
+#include "settings/HotkeyRecorder.h"
 
-#include "app/BindingListModel.h"
+#include "services/KeyTranslation.h"
+#include "settings/BindingListModel.h"
 #include "settings/KeyCombo.h"
 
 #include <QCoreApplication>
@@ -57,9 +58,9 @@ std::string keyText(const QKeyEvent& event) {
 
 } // namespace
 
-HotkeyRecorder::HotkeyRecorder(BindingListModel& bindings, KeyTranslation translate,
+HotkeyRecorder::HotkeyRecorder(BindingListModel& bindings, const KeyTranslation& keys,
                                QObject* parent)
-    : QObject(parent), m_bindings(bindings), m_translate(std::move(translate)) {}
+    : QObject(parent), m_bindings(bindings), m_keys(keys) {}
 
 HotkeyRecorder::~HotkeyRecorder() {
     if (!m_recordingId.isEmpty() && QCoreApplication::instance() != nullptr) {
@@ -115,7 +116,7 @@ bool HotkeyRecorder::eventFilter(QObject* watched, QEvent* event) {
 void HotkeyRecorder::take(const QKeyEvent& event) {
     const QString id = m_recordingId;
     setRecordingId(QString());
-    const auto virtualKey = m_translate ? m_translate(event.nativeScanCode()) : std::nullopt;
+    const auto virtualKey = m_keys.virtualKeyFor(event.nativeScanCode());
     // A key outside the stored table cannot be grabbed later: nothing is recorded.
     if (!virtualKey) {
         return;
@@ -127,8 +128,7 @@ void HotkeyRecorder::take(const QKeyEvent& event) {
     if (row < 0) {
         return;
     }
-    if (m_bindings.setHotkey(row, static_cast<int>(combo.keyCode),
-                             static_cast<int>(combo.modifiers),
+    if (m_bindings.setHotkey(row, combo.keyCode, combo.modifiers,
                              QString::fromStdString(combo.display))) {
         m_bindings.persist();
     }

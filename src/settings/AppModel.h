@@ -3,6 +3,7 @@
 #include "config/AppConfig.h"
 
 #include <QObject>
+#include <QtQml/qqmlregistration.h>
 
 #include <cstddef>
 #include <functional>
@@ -13,9 +14,12 @@ class ConfigStore;
 
 // The configuration the user sees and edits, announcing every change, and
 // the one road by which an edit takes effect: persist() saves it and tells
-// onChange.
+// onChange. Changes of the list are announced row by row, before and after,
+// as list views need them.
 class AppModel final : public QObject {
     Q_OBJECT
+    QML_ELEMENT
+    QML_UNCREATABLE("the application's one model")
     Q_PROPERTY(
         bool globalEnabled READ globalEnabled WRITE setGlobalEnabled NOTIFY globalEnabledChanged)
     Q_PROPERTY(double cornerSensitivity READ cornerSensitivity WRITE setCornerSensitivity NOTIFY
@@ -53,12 +57,15 @@ public:
     std::function<void()> onChange;
 
 signals:
-    // Any change of the configuration, whole or in part.
-    void configChanged();
     void globalEnabledChanged();
     void cornerSensitivityChanged();
-    // The list of bindings, or one binding in it, changed.
-    void bindingsChanged();
+    void bindingsAboutToBeReset();
+    void bindingsReset();
+    void bindingAboutToBeInserted(int row);
+    void bindingInserted();
+    void bindingAboutToBeRemoved(int row);
+    void bindingRemoved();
+    void bindingChanged(int row);
 
 private:
     ConfigStore& m_store;

@@ -1,4 +1,4 @@
-#include "platform/DisplayPump.h"
+#include "platform/x11/DisplayPump.h"
 
 #include "platform/x11/Display.h"
 
@@ -7,9 +7,9 @@
 
 #include <chrono>
 
-namespace tarnwick {
+namespace tarnwick::x11 {
 
-DisplayPump::DisplayPump(x11::Display& display, std::function<void()> onLost, QObject* parent)
+DisplayPump::DisplayPump(Display& display, std::function<void()> onLost, QObject* parent)
     : QObject(parent), m_display(display), m_onLost(std::move(onLost)),
       m_notifier(display.fileDescriptor(), QSocketNotifier::Read) {
     m_resume.setSingleShot(true);
@@ -41,9 +41,9 @@ void DisplayPump::pump() {
         // Not watched meanwhile: the socket would stay readable and spin the loop.
         m_notifier.setEnabled(false);
         const auto left =
-            std::chrono::ceil<std::chrono::milliseconds>(*until - x11::Display::Clock::now());
+            std::chrono::ceil<std::chrono::milliseconds>(*until - Display::Clock::now());
         m_resume.start(std::max<std::chrono::milliseconds>(left, std::chrono::milliseconds(0)));
     }
 }
 
-} // namespace tarnwick
+} // namespace tarnwick::x11

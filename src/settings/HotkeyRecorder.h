@@ -2,16 +2,14 @@
 
 #include <QObject>
 #include <QString>
-
-#include <cstdint>
-#include <functional>
-#include <optional>
+#include <QtQml/qqmlregistration.h>
 
 class QKeyEvent;
 
 namespace tarnwick {
 
 class BindingListModel;
+class KeyTranslation;
 
 // Records one binding's hotkey from the next key pressed in the application:
 // while recording, an application-wide event filter takes that key press
@@ -19,14 +17,13 @@ class BindingListModel;
 // by id, and saves. At most one binding records at a time.
 class HotkeyRecorder final : public QObject {
     Q_OBJECT
+    QML_ELEMENT
+    QML_UNCREATABLE("made by the settings window")
     Q_PROPERTY(QString recordingId READ recordingId NOTIFY recordingIdChanged)
 
 public:
-    // The stored (macOS) key code of an X keycode, from the keyboard's map.
-    using KeyTranslation =
-        std::function<std::optional<std::uint32_t>(std::uint32_t nativeScanCode)>;
-
-    HotkeyRecorder(BindingListModel& bindings, KeyTranslation translate, QObject* parent = nullptr);
+    HotkeyRecorder(BindingListModel& bindings, const KeyTranslation& keys,
+                   QObject* parent = nullptr);
     ~HotkeyRecorder() override;
 
     QString recordingId() const { return m_recordingId; }
@@ -47,7 +44,7 @@ private:
     void setRecordingId(const QString& id);
 
     BindingListModel& m_bindings;
-    KeyTranslation m_translate;
+    const KeyTranslation& m_keys;
     QString m_recordingId;
 };
 

@@ -1,0 +1,83 @@
+#include "platform/x11/X11Backend.h"
+
+#include "platform/x11/Compositor.h"
+#include "platform/x11/Display.h"
+#include "platform/x11/DisplayPump.h"
+#include "platform/x11/KeyTranslator.h"
+#include "platform/x11/X11HotkeyService.h"
+#include "platform/x11/X11PointerSource.h"
+
+namespace tarnwick::x11 {
+
+X11Backend::Opened X11Backend::open() {
+    auto pointer = Display::open();
+    auto keyboard = Display::open();
+    if (!pointer.display || !keyboard.display) {
+        return {nullptr, !pointer.error.empty() ? pointer.error : keyboard.error};
+    }
+    return {std::unique_ptr<X11Backend>(
+                new X11Backend(std::move(pointer.display), std::move(keyboard.display))),
+            {}};
+}
+
+X11Backend::X11Backend(std::unique_ptr<Display> pointerDisplay,
+                       std::unique_ptr<Display> keyboardDisplay)
+    : m_pointerDisplay(std::move(pointerDisplay)), m_keyboardDisplay(std::move(keyboardDisplay)),
+      m_pointer(std::make_unique<X11PointerSource>(*m_pointerDisplay)),
+      m_keys(std::make_unique<KeyTranslator>(*m_keyboardDisplay)),
+      m_hotkeys(std::make_unique<X11HotkeyService>(*m_keyboardDisplay, *m_keys)) {}
+
+// The pumps stop reading before the services and their displays go.
+X11Backend::~X11Backend() {
+    m_pointerPump.reset();
+    m_keyboardPump.reset();
+}
+
+PointerSource& X11Backend::pointer() {
+    return *m_pointer;
+}
+
+HotkeyService& X11Backend::hotkeys() {
+    return *m_hotkeys;
+}
+
+KeyTranslation& X11Backend::keys() {
+    return *m_keys;
+}
+
+std::string X11Backend::sessionName() const {
+    return m_pointerDisplay->name();
+}
+
+std::vector<std::string> X11Backend::unavailableReasons() const {
+    std::vector<std::string> reasons;
+    for (std::string reason : {m_pointer->unavailableReason(), m_hotkeys->unavailableReason()}) {
+        if (!reason.empty()) {
+            reasons.push_back(std::move(reason));
+        }
+    }
+    return reasons;
+}
+
+void X11Backend::start(std::function<void()> onLost) {
+    // Either connection may be the first to notice; the owner hears it once.
+    auto once = [onLost = std::move(onLost), told = false]() mutable {
+        if (!told && onLost) {
+            told = true;
+            onLost();
+        }
+    };
+    auto shared = std::make_shared<decltype(once)>(std::move(once));
+    m_pointerPump = std::make_unique<DisplayPump>(*m_pointerDisplay, [shared] { (*shared)(); });
+    m_keyboardPump = std::make_unique<DisplayPump>(*m_keyboardDisplay, [shared] { (*shared)(); });
+}
+
+bool X11Backend::translucencyAvailable() {
+    return compositorRunning(*m_keyboardDisplay);
+}
+
+void X11Backend::blurBehind(std::uint64_t window) {
+    askForBlurBehind(*m_keyboardDisplay, static_cast<std::uint32_t>(window));
+}
+
+} // namespace tarnwick::x11

@@ -1,0 +1,143 @@
+#include "settings/BindingListModel.h"
+
+#include "runner/CommandRunner.h"
+#include "settings/AppModel.h"
+
+namespace tarnwick {
+namespace {
+
+QString text(std::string_view s) {
+    return QString::fromUtf8(s.data(), static_cast<qsizetype>(s.size()));
+}
+
+// Writes one role's value into b; false when the value is not one the role takes.
+bool write(CommandBinding& b, int role, const QVariant& value) {
+    switch (role) {
+    case BindingListModel::NameRole: b.name = value.toString().toStdString(); return true;
+    case BindingListModel::CommandRole: b.command = value.toString().toStdString(); return true;
+    case BindingListModel::EnabledRole: b.enabled = value.toBool(); return true;
+    case BindingListModel::KindRole: {
+        // The other kind's stored value stays, so switching back restores it.
+        const auto kind = triggerKindFromRawValue(value.toString().toStdString());
+        b.trigger.kind = kind.value_or(b.trigger.kind);
+        return kind.has_value();
+    }
+    case BindingListModel::CornerRole: {
+        const auto corner = screenCornerFromRawValue(value.toString().toStdString());
+        b.trigger.corner = corner ? corner : b.trigger.corner;
+        return corner.has_value();
+    }
+    default: return false;
+    }
+}
+
+} // namespace
+
+BindingListModel::BindingListModel(AppModel& model, MainQueue& mainQueue, QObject* parent)
+    : QAbstractListModel(parent), m_model(model), m_mainQueue(mainQueue) {
+    connect(&m_model, &AppModel::bindingsAboutToBeReset, this, [this] { beginResetModel(); });
+    connect(&m_model, &AppModel::bindingsReset, this, [this] { endResetModel(); });
+    connect(&m_model, &AppModel::bindingAboutToBeInserted, this,
+            [this](int row) { beginInsertRows({}, row, row); });
+    connect(&m_model, &AppModel::bindingInserted, this, [this] { endInsertRows(); });
+    connect(&m_model, &AppModel::bindingAboutToBeRemoved, this,
+            [this](int row) { beginRemoveRows({}, row, row); });
+    connect(&m_model, &AppModel::bindingRemoved, this, [this] { endRemoveRows(); });
+    connect(&m_model, &AppModel::bindingChanged, this, [this](int row) {
+        if (!m_writing) {
+            emit dataChanged(index(row), index(row));
+        }
+    });
+}
+
+int BindingListModel::rowCount(const QModelIndex& parent) const {
+    return parent.isValid() ? 0 : static_cast<int>(m_model.config().bindings.size());
+}
+
+QHash<int, QByteArray> BindingListModel::roleNames() const {
+    static const QHash<int, QByteArray> names{
+        {IdRole, "bindingId"},     {NameRole, "name"},       {KindRole, "kind"},
+        {CornerRole, "corner"},    {HotkeyDisplayRole, "hotkeyDisplay"},
+        {CommandRole, "command"},  {EnabledRole, "enabled"},
+    };
+    return names;
+}
+
+QVariant BindingListModel::data(const QModelIndex& index, int role) const {
+    if (!checkIndex(index, CheckIndexOption::IndexIsValid)) {
+        return {};
+    }
+    const CommandBinding& b = m_model.config().bindings[static_cast<std::size_t>(index.row())];
+    switch (role) {
+    case IdRole: return text(b.id.toString());
+    case NameRole: return text(b.name);
+    case KindRole: return text(rawValue(b.trigger.kind));
+    case CornerRole: return b.trigger.corner ? text(rawValue(*b.trigger.corner)) : QString();
+    case HotkeyDisplayRole: return b.trigger.hotkey ? text(b.trigger.hotkey->display) : QString();
+    case CommandRole: return text(b.command);
+    case EnabledRole: return b.enabled;
+    default: return {};
+    }
+}
+
+bool BindingListModel::setData(const QModelIndex& index, const QVariant& value, int role) {
+    if (!checkIndex(index, CheckIndexOption::IndexIsValid)) {
+        return false;
+    }
+    const auto row = static_cast<std::size_t>(index.row());
+    CommandBinding b = m_model.config().bindings[row];
+    if (!write(b, role, value)) {
+        return false;
+    }
+    m_writing = true;
+    const bool changed = m_model.config().bindings[row] != b;
+    m_model.setBinding(row, std::move(b));
+    m_writing = false;
+    if (changed) {
+        emit dataChanged(index, index, {role});
+    }
+    return true;
+}
+
+int BindingListModel::rowOf(const QString& id) const {
+    const auto& bindings = m_model.config().bindings;
+    for (std::size_t row = 0; row < bindings.size(); ++row) {
+        if (text(bindings[row].id.toString()) == id) {
+            return static_cast<int>(row);
+        }
+    }
+    return -1;
+}
+
+bool BindingListModel::setHotkey(int row, std::uint32_t keyCode, std::uint32_t modifiers,
+                                 const QString& display) {
+    if (!checkIndex(index(row), CheckIndexOption::IndexIsValid)) {
+        return false;
+    }
+    CommandBinding b = m_model.config().bindings[static_cast<std::size_t>(row)];
+    b.trigger.hotkey = HotkeyCombo{keyCode, modifiers, display.toStdString()};
+    return m_model.setBinding(static_cast<std::size_t>(row), std::move(b));
+}
+
+void BindingListModel::persist() {
+    m_model.persist();
+}
+
+void BindingListModel::add() {
+    m_model.add();
+}
+
+void BindingListModel::remove(int row) {
+    if (checkIndex(index(row), CheckIndexOption::IndexIsValid)) {
+        m_model.deleteBinding(m_model.config().bindings[static_cast<std::size_t>(row)]);
+    }
+}
+
+void BindingListModel::runNow(int row) {
+    if (checkIndex(index(row), CheckIndexOption::IndexIsValid)) {
+        CommandRunner::runAsync(m_model.config().bindings[static_cast<std::size_t>(row)].command,
+                                m_mainQueue);
+    }
+}
+
+} // namespace tarnwick
