@@ -71,7 +71,8 @@ int runApplication(int argc, char* argv[]) {
     });
 
     HotkeyManager hotkeys(desktop.hotkeys(), mainQueue, log);
-    AppDelegate delegate({ConfigStore::shared(), AppModel::shared(), hotkeys, desktop, mainQueue, log});
+    AppDelegate delegate(
+        {ConfigStore::shared(), AppModel::shared(), hotkeys, desktop, mainQueue, log});
     QObject::connect(&instance, &SingleInstance::showSettingsRequested, &delegate,
                      &AppDelegate::openSettings);
     QTimer::singleShot(0, &delegate, &AppDelegate::applicationDidFinishLaunching);

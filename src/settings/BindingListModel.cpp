@@ -56,15 +56,19 @@ int BindingListModel::rowCount(const QModelIndex& parent) const {
 
 QHash<int, QByteArray> BindingListModel::roleNames() const {
     static const QHash<int, QByteArray> names{
-        {IdRole, "bindingId"},     {NameRole, "name"},       {KindRole, "kind"},
-        {CornerRole, "corner"},    {HotkeyDisplayRole, "hotkeyDisplay"},
-        {CommandRole, "command"},  {EnabledRole, "enabled"},
+        {IdRole, "bindingId"},
+        {NameRole, "name"},
+        {KindRole, "kind"},
+        {CornerRole, "corner"},
+        {HotkeyDisplayRole, "hotkeyDisplay"},
+        {CommandRole, "command"},
+        {EnabledRole, "enabled"},
     };
     return names;
 }
 
 QVariant BindingListModel::data(const QModelIndex& index, int role) const {
-    if (!checkIndex(index, CheckIndexOption::IndexIsValid)) {
+    if (!index.isValid() || !hasRow(index.row())) {
         return {};
     }
     const CommandBinding& b = m_model.config().bindings[static_cast<std::size_t>(index.row())];
@@ -81,7 +85,7 @@ QVariant BindingListModel::data(const QModelIndex& index, int role) const {
 }
 
 bool BindingListModel::setData(const QModelIndex& index, const QVariant& value, int role) {
-    if (!checkIndex(index, CheckIndexOption::IndexIsValid)) {
+    if (!index.isValid() || !hasRow(index.row())) {
         return false;
     }
     const auto row = static_cast<std::size_t>(index.row());
@@ -99,6 +103,10 @@ bool BindingListModel::setData(const QModelIndex& index, const QVariant& value, 
     return true;
 }
 
+bool BindingListModel::hasRow(int row) const {
+    return row >= 0 && row < rowCount();
+}
+
 int BindingListModel::rowOf(const QString& id) const {
     const auto& bindings = m_model.config().bindings;
     for (std::size_t row = 0; row < bindings.size(); ++row) {
@@ -111,7 +119,7 @@ int BindingListModel::rowOf(const QString& id) const {
 
 bool BindingListModel::setHotkey(int row, std::uint32_t keyCode, std::uint32_t modifiers,
                                  const QString& display) {
-    if (!checkIndex(index(row), CheckIndexOption::IndexIsValid)) {
+    if (!hasRow(row)) {
         return false;
     }
     CommandBinding b = m_model.config().bindings[static_cast<std::size_t>(row)];
@@ -128,13 +136,13 @@ void BindingListModel::add() {
 }
 
 void BindingListModel::remove(int row) {
-    if (checkIndex(index(row), CheckIndexOption::IndexIsValid)) {
+    if (hasRow(row)) {
         m_model.deleteBinding(m_model.config().bindings[static_cast<std::size_t>(row)]);
     }
 }
 
 void BindingListModel::runNow(int row) {
-    if (checkIndex(index(row), CheckIndexOption::IndexIsValid)) {
+    if (hasRow(row)) {
         CommandRunner::runAsync(m_model.config().bindings[static_cast<std::size_t>(row)].command,
                                 m_mainQueue);
     }

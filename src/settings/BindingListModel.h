@@ -45,6 +45,8 @@ public:
     Q_INVOKABLE void runNow(int row);
 
 private:
+    bool hasRow(int row) const;
+
     AppModel& m_model;
     MainQueue& m_mainQueue;
     // Set while setData writes, which announces its one role itself.

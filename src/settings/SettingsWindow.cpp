@@ -60,10 +60,11 @@ SettingsWindow::SettingsWindow(Services services)
     m_view->resize(size);
     m_view->setMinimumSize(size);
     m_view->setMaximumSize(size);
-    m_view->setInitialProperties({{QStringLiteral("appModel"), QVariant::fromValue(&services.model)},
-                                  {QStringLiteral("bindings"), QVariant::fromValue(m_bindings.get())},
-                                  {QStringLiteral("recorder"), QVariant::fromValue(m_recorder.get())},
-                                  {QStringLiteral("translucent"), translucent}});
+    m_view->setInitialProperties(
+        {{QStringLiteral("appModel"), QVariant::fromValue(&services.model)},
+         {QStringLiteral("bindings"), QVariant::fromValue(m_bindings.get())},
+         {QStringLiteral("recorder"), QVariant::fromValue(m_recorder.get())},
+         {QStringLiteral("translucent"), translucent}});
     m_view->setSource(viewUrl);
     for (const QQmlError& error : m_view->errors()) {
         qCWarning(lcSettings).noquote() << error.toString();

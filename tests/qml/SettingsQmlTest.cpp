@@ -1,90 +1,62 @@
 // Runs tst_*.qml with the settings view's C++ objects over a throwaway config.
-#include "app/AppModel.h"
-#include "app/BindingListModel.h"
-#include "app/HotkeyRecorder.h"
 #include "config/ConfigStore.h"
 #include "platform/QtMainQueue.h"
-#include "platform/x11/KeyTable.h"
+#include "settings/AppModel.h"
+#include "settings/BindingListModel.h"
+#include "settings/HotkeyRecorder.h"
+
+#include "support/FakeDesktop.h"
+#include "support/Sandbox.h"
 
 #include <QCoreApplication>
-#include <QFile>
-#include <QFileInfo>
 #include <QKeyEvent>
 #include <QQmlContext>
 #include <QQmlEngine>
 #include <QQuickItem>
 #include <QQuickWindow>
-#include <QTemporaryDir>
 #include <QtQuickTest>
 
-#include <memory>
+void qml_register_types_Tarnwick_Settings();
 
 using namespace tarnwick;
 
-namespace {
-
-// X keycodes are evdev codes + 8; the table speaks evdev.
-std::optional<std::uint32_t> translate(std::uint32_t scanCode) {
-    if (scanCode < 8) {
-        return std::nullopt;
-    }
-    const auto key = x11::keyForEvdevCode(scanCode - 8);
-    return key ? std::optional<std::uint32_t>(key->virtualKey) : std::nullopt;
-}
-
-} // namespace
-
-// What the tests reach besides the three objects: the save count, config
-// resets, and key presses with the X keycode QTest cannot give.
+// What the tests reach besides the three objects: the save count, a fresh
+// configuration, and key presses with the X keycode QTest cannot give.
 class Probe final : public QObject {
     Q_OBJECT
-    Q_PROPERTY(int saves READ saves NOTIFY savesChanged)
-    Q_PROPERTY(QString screenshotDir READ screenshotDir CONSTANT)
+    Q_PROPERTY(int saves MEMBER m_saves NOTIFY savesChanged)
 
 public:
     Probe()
-        : store(dir.path().toStdString()), model(store), list(model, queue), recorder(list, translate) {
+        : store(sandbox.configDirectory().string()), model(store), list(model, queue),
+          recorder(list, desktop.keys()) {
         model.onChange = [this] {
             ++m_saves;
             emit savesChanged();
         };
     }
 
-    int saves() const { return m_saves; }
-    QString screenshotDir() const { return QStringLiteral(SCREENSHOT_DIR); }
-
-    Q_INVOKABLE void useEmpty() { reset(AppConfig{}); }
-    Q_INVOKABLE void useSeed() { reset(ConfigStore::seed()); }
-    Q_INVOKABLE void resetSaves() {
+    Q_INVOKABLE void reset(bool seeded) {
+        recorder.stop(recorder.recordingId());
+        model.setConfig(seeded ? ConfigStore::seed() : AppConfig{});
         m_saves = 0;
         emit savesChanged();
     }
-    Q_INVOKABLE QVariant field(int row, const QString& roleName) const {
-        const QByteArray wanted = roleName.toUtf8();
-        const auto roles = list.roleNames();
-        for (auto it = roles.begin(); it != roles.end(); ++it) {
-            if (it.value() == wanted) {
-                return list.data(list.index(row), it.key());
-            }
-        }
-        return {};
+    Q_INVOKABLE QVariant field(int row, const QString& role) const {
+        return list.data(list.index(row), list.roleNames().key(role.toUtf8()));
     }
-    Q_INVOKABLE qint64 fileSize(const QString& path) const { return QFileInfo(path).size(); }
-    Q_INVOKABLE void removeFile(const QString& path) const { QFile::remove(path); }
     // A key press as X delivers it, with its keycode, to the item's window.
     Q_INVOKABLE void nativeKeyPress(QQuickItem* item, int key, int modifiers, int scanCode,
                                     const QString& text) {
-        if (item == nullptr || item->window() == nullptr) {
-            return;
+        const auto mods = Qt::KeyboardModifiers::fromInt(modifiers);
+        for (auto type : {QEvent::KeyPress, QEvent::KeyRelease}) {
+            QKeyEvent event(type, key, mods, static_cast<quint32>(scanCode), 0, 0, text);
+            QCoreApplication::sendEvent(item->window(), &event);
         }
-        const auto mods = Qt::KeyboardModifiers::fromInt(static_cast<QFlags<Qt::KeyboardModifier>::Int>(modifiers));
-        QKeyEvent press(QEvent::KeyPress, key, mods, static_cast<quint32>(scanCode), 0, 0, text);
-        QCoreApplication::sendEvent(item->window(), &press);
-        QKeyEvent release(QEvent::KeyRelease, key, mods, static_cast<quint32>(scanCode), 0, 0, text);
-        QCoreApplication::sendEvent(item->window(), &release);
     }
 
-    QTemporaryDir dir;
+    test::Sandbox sandbox;
+    test::FakeDesktop desktop;
     ConfigStore store;
     AppModel model;
     QtMainQueue queue;
@@ -95,12 +67,6 @@ signals:
     void savesChanged();
 
 private:
-    void reset(AppConfig config) {
-        recorder.stop(recorder.recordingId());
-        model.setConfig(std::move(config));
-        resetSaves();
-    }
-
     int m_saves = 0;
 };
 
@@ -108,7 +74,8 @@ class Setup final : public QObject {
     Q_OBJECT
 public slots:
     void qmlEngineAvailable(QQmlEngine* engine) {
-        // Fresh objects per engine, owned by it.
+        qml_register_types_Tarnwick_Settings();
+        engine->addImportPath(QStringLiteral("qrc:/"));
         auto* probe = new Probe;
         probe->setParent(engine);
         QQmlContext* context = engine->rootContext();

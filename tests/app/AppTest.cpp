@@ -1,0 +1,308 @@
+// The delegate, its menu, the models and the settings window as the program
+// wires them, over fake desktop services and a configuration of the test's own.
+#include "app/AppDelegate.h"
+#include "config/ConfigJson.h"
+#include "config/ConfigStore.h"
+#include "platform/QtMainQueue.h"
+#include "platform/SystemLog.h"
+#include "settings/AppModel.h"
+#include "settings/BindingListModel.h"
+#include "settings/HotkeyRecorder.h"
+#include "settings/SettingsWindow.h"
+#include "triggers/HotkeyManager.h"
+
+#include "support/FakeDesktop.h"
+#include "support/RecordingLogSink.h"
+#include "support/Sandbox.h"
+
+#include <QAbstractItemModelTester>
+#include <QAction>
+#include <QApplication>
+#include <QKeyEvent>
+#include <QMenu>
+#include <QQuickView>
+#include <QRegularExpression>
+#include <QSignalSpy>
+#include <QSystemTrayIcon>
+#include <QTest>
+
+#include <algorithm>
+#include <cstdio>
+
+using namespace tarnwick;
+
+namespace {
+
+const Point kMiddle{500, 400};
+const Point kTopLeft{1, 799};
+
+CommandBinding cornerBinding(const std::string& command, ScreenCorner corner, bool enabled = true) {
+    return CommandBinding("corner", Trigger{TriggerKind::corner, corner}, command, enabled);
+}
+
+CommandBinding hotkeyBinding(const std::string& command, bool enabled = true) {
+    return CommandBinding(
+        "hotkey", Trigger{TriggerKind::hotkey, std::nullopt, HotkeyCombo{17, 0x0900, "⌘⌥T"}},
+        command, enabled);
+}
+
+QStringList titles(const QMenu* menu) {
+    QStringList result;
+    for (const QAction* action : menu->actions()) {
+        result << (action->isSeparator() ? QStringLiteral("---") : action->text());
+    }
+    return result;
+}
+
+// One application as the program wires it; launched unless told otherwise.
+struct Fixture {
+    explicit Fixture(const std::optional<AppConfig>& initial = std::nullopt) {
+        if (initial) {
+            sandbox.writeConfig(*encodeConfig(*initial, JsonLayout::pretty));
+        }
+        delegate.applicationDidFinishLaunching();
+    }
+    AppConfig saved() const { return *decodeConfig(test::readWholeFile(sandbox.configFile())); }
+    QAction* switchItem() const { return delegate.menu()->actions()[2]; }
+
+    test::Sandbox sandbox;
+    ConfigStore store{sandbox.configDirectory().string()};
+    AppModel model{store};
+    test::FakeDesktop desktop;
+    test::RecordingLogSink log;
+    QtMainQueue queue;
+    HotkeyManager hotkeys{desktop.hotkeyService, queue, log};
+    AppDelegate delegate{{store, model, hotkeys, desktop, queue, log}};
+};
+
+} // namespace
+
+class AppTest : public QObject {
+    Q_OBJECT
+
+private slots:
+    void launchSeedsArmsAndShowsTheMenu() {
+        Fixture f;
+        QCOMPARE(f.saved().bindings.size(), 2u);
+        QCOMPARE(f.model.config().bindings, f.store.config.bindings);
+        QCOMPARE(f.delegate.statusItem()->toolTip(), QStringLiteral("Tarnwick"));
+        QVERIFY(!f.delegate.statusItem()->icon().isNull());
+        QCOMPARE(f.desktop.pointerSource.liveHandlers(), 1u);
+        QCOMPARE(f.desktop.liveHotkeys(), 1u);
+        QCOMPARE(f.desktop.hotkeyService.registerCalls.front().modifiers, 0x0900u);
+        const QMenu* menu = f.delegate.menu();
+        QCOMPARE(titles(menu), (QStringList{"Tarnwick", "---", "Disable Triggers", "Settings…",
+                                            "---", "Quit Tarnwick"}));
+        QVERIFY(!menu->actions()[0]->isEnabled());
+        QCOMPARE(menu->actions()[3]->shortcut(), QKeySequence(QStringLiteral("Ctrl+,")));
+        QCOMPARE(menu->actions()[5]->shortcut(), QKeySequence(QStringLiteral("Ctrl+Q")));
+        QCOMPARE(f.delegate.statusItem()->contextMenu(), menu);
+    }
+
+    void theSwitchItemTurnsEverythingOffAndOn() {
+        AppConfig cfg;
+        cfg.bindings = {hotkeyBinding("true"), cornerBinding("true", ScreenCorner::topLeft)};
+        Fixture f(cfg);
+        f.switchItem()->trigger();
+        QCOMPARE(f.saved().globalEnabled, false);
+        QCOMPARE(f.desktop.liveHotkeys(), 0u);
+        QCOMPARE(f.switchItem()->text(), QStringLiteral("Enable Triggers"));
+        f.desktop.pointerSource.moveTo(kTopLeft);
+        QTest::qWait(300);
+        QVERIFY(f.log.lines.empty());
+        f.desktop.pointerSource.moveTo(kMiddle);
+        f.switchItem()->trigger();
+        QCOMPARE(f.saved().globalEnabled, true);
+        QCOMPARE(f.desktop.liveHotkeys(), 1u);
+        QCOMPARE(f.switchItem()->text(), QStringLiteral("Disable Triggers"));
+        f.desktop.pointerSource.moveTo(kTopLeft);
+        QTRY_COMPARE(f.log.lines.size(), 1u);
+    }
+
+    void aCornerRunsEveryMatchingEnabledBindingWithItsOwnLine() {
+        AppConfig cfg;
+        const std::string literal = R"(printf '%s%d' "é ✓" >/dev/null)";
+        cfg.bindings = {
+            cornerBinding(literal, ScreenCorner::topLeft),
+            cornerBinding("exit 3", ScreenCorner::topLeft),
+            cornerBinding("echo disabled", ScreenCorner::topLeft, false),
+            cornerBinding("echo other-corner", ScreenCorner::topRight),
+            // A hotkey binding that still holds a stale corner never fires on it.
+            CommandBinding("stale", Trigger{TriggerKind::hotkey, ScreenCorner::topLeft},
+                           "echo stale"),
+        };
+        Fixture f(cfg);
+        f.desktop.pointerSource.moveTo(kTopLeft);
+        QTRY_COMPARE(f.log.lines.size(), 2u);
+        QTest::qWait(200);
+        std::sort(f.log.lines.begin(), f.log.lines.end());
+        QCOMPARE(f.log.lines, (std::vector<std::string>{
+                                  R"(Tarnwick: corner Top-Left ran "exit 3" ok=false)",
+                                  "Tarnwick: corner Top-Left ran \"" + literal + "\" ok=true"}));
+    }
+
+    void aHotkeyRunsTheCommandOfTheLastReload() {
+        AppConfig cfg;
+        cfg.bindings = {hotkeyBinding("exit 0"), hotkeyBinding("echo disabled", false),
+                        CommandBinding("no combo", Trigger{TriggerKind::hotkey}, "echo none")};
+        Fixture f(cfg);
+        auto& service = f.desktop.hotkeyService;
+        QCOMPARE(service.registerCalls.size(), 1u);
+        QVERIFY(service.press(service.registerCalls.back().id));
+        QTRY_COMPARE(f.log.lines.size(), 1u);
+        QCOMPARE(f.log.lines[0], std::string(R"(Tarnwick: hotkey ran "exit 0" ok=true)"));
+        // Edited but not persisted: the press still runs what was registered.
+        CommandBinding edited = f.model.config().bindings[0];
+        edited.command = "exit 4";
+        QVERIFY(f.model.setBinding(0, edited));
+        QVERIFY(service.press(service.registerCalls.back().id));
+        QTRY_COMPARE(f.log.lines.size(), 2u);
+        QCOMPARE(f.log.lines[1], f.log.lines[0]);
+        f.model.persist();
+        QCOMPARE(service.registerCalls.back().id, 1u); // ids start afresh at each reload
+        QCOMPARE(f.desktop.liveHotkeys(), 1u);
+        QVERIFY(service.press(service.registerCalls.back().id));
+        QTRY_COMPARE(f.log.lines.size(), 3u);
+        QCOMPARE(f.log.lines[2], std::string(R"(Tarnwick: hotkey ran "exit 4" ok=false)"));
+    }
+
+    void theListEditsTheModelAndFollowsItRowByRow() {
+        AppConfig cfg;
+        cfg.bindings = {cornerBinding("a", ScreenCorner::topLeft), hotkeyBinding("b"),
+                        cornerBinding("c", ScreenCorner::bottomRight)};
+        Fixture f(cfg);
+        int reloads = 0;
+        f.model.onChange = [&] { ++reloads; };
+        BindingListModel list(f.model, f.queue);
+        QAbstractItemModelTester tester(&list,
+                                        QAbstractItemModelTester::FailureReportingMode::QtTest);
+        QSignalSpy changed(&list, &QAbstractItemModel::dataChanged);
+
+        // One field of one row, announced for that role alone, not saved.
+        QVERIFY(list.setData(list.index(1), QStringLiteral("renamed"), BindingListModel::NameRole));
+        QCOMPARE(changed.size(), 1);
+        QCOMPARE(changed[0][0].toModelIndex().row(), 1);
+        QCOMPARE(changed[0][1].toModelIndex().row(), 1);
+        QCOMPARE(changed[0][2].value<QList<int>>(), QList<int>{BindingListModel::NameRole});
+        QCOMPARE(f.saved().bindings[1].name, std::string("hotkey"));
+        // Switching the kind keeps the other kind's value; nonsense is refused.
+        QVERIFY(list.setData(list.index(0), QStringLiteral("hotkey"), BindingListModel::KindRole));
+        QVERIFY(!list.setData(list.index(0), QStringLiteral("both"), BindingListModel::KindRole));
+        QVERIFY(
+            !list.setData(list.index(0), QStringLiteral("middle"), BindingListModel::CornerRole));
+        QCOMPARE(list.data(list.index(0), BindingListModel::CornerRole), QVariant("topLeft"));
+        QCOMPARE(list.data(list.index(0), BindingListModel::KindRole), QVariant("hotkey"));
+        QVERIFY(!list.setData(list.index(3), QStringLiteral("x"), BindingListModel::NameRole));
+        list.persist();
+        QCOMPARE(f.saved().bindings[1].name, std::string("renamed"));
+        QCOMPARE(reloads, 1);
+
+        QSignalSpy inserted(&list, &QAbstractItemModel::rowsInserted);
+        QSignalSpy removed(&list, &QAbstractItemModel::rowsRemoved);
+        list.add();
+        QCOMPARE(inserted.size(), 1);
+        QCOMPARE(inserted[0][1].toInt(), 3);
+        const CommandBinding added = f.saved().bindings.at(3);
+        QCOMPARE(added.name, std::string("New command"));
+        QCOMPARE(added.command, std::string("notify-send hello"));
+        QCOMPARE(added.trigger, (Trigger{TriggerKind::corner, ScreenCorner::topRight}));
+        list.remove(1);
+        QCOMPARE(removed.size(), 1);
+        QCOMPARE(removed[0][1].toInt(), 1);
+        QCOMPARE(f.saved().bindings.size(), 3u);
+        QCOMPARE(f.saved().bindings[1].command, std::string("c"));
+        QCOMPARE(list.rowOf(QString::fromStdString(added.id.toString())), 2);
+        // Deleting a binding that is gone still saves and reloads.
+        f.model.deleteBinding(cfg.bindings[1]);
+        QCOMPARE(reloads, 4);
+        QCOMPARE(list.rowCount(), 3);
+    }
+
+    void recordingTakesTheNextKeyWithOurGrabsReleased() {
+        AppConfig cfg;
+        cfg.bindings = {hotkeyBinding("echo one"),
+                        cornerBinding("echo two", ScreenCorner::topLeft)};
+        Fixture f(cfg);
+        f.delegate.openSettings();
+        HotkeyRecorder& recorder = f.delegate.settingsWindow()->recorder();
+        const QString id = QString::fromStdString(f.model.config().bindings[1].id.toString());
+        // Pressing the button twice records nothing and saves nothing.
+        const std::string before = test::readWholeFile(f.sandbox.configFile());
+        recorder.toggle(id);
+        QCOMPARE(f.desktop.liveHotkeys(), 0u);
+        recorder.toggle(id);
+        QCOMPARE(f.desktop.liveHotkeys(), 1u);
+        QCOMPARE(test::readWholeFile(f.sandbox.configFile()), before);
+
+        // Ctrl+Shift+T on the key at evdev code 20 (+8), swallowed.
+        recorder.toggle(id);
+        QKeyEvent press(QEvent::KeyPress, Qt::Key_T, Qt::ControlModifier | Qt::ShiftModifier, 28,
+                        0x54, 0, QStringLiteral("\x14"));
+        QObject target;
+        QVERIFY(QCoreApplication::sendEvent(&target, &press));
+        QCOMPARE(recorder.recordingId(), QString());
+        const Trigger t = f.saved().bindings[1].trigger;
+        QCOMPARE(t.kind, TriggerKind::corner); // only the hotkey changes
+        QCOMPARE(t.hotkey, (HotkeyCombo{17, 0x1200, "⌃⇧T"}));
+        QCOMPARE(f.desktop.liveHotkeys(), 1u);
+
+        // The binding goes while recording: the key is not taken.
+        recorder.toggle(id);
+        f.model.deleteBinding(f.model.config().bindings[1]);
+        QKeyEvent another(QEvent::KeyPress, Qt::Key_A, Qt::NoModifier, 38, 0x61, 0, "a");
+        QCoreApplication::sendEvent(&target, &another);
+        QCOMPARE(f.saved().bindings.size(), 1u);
+        QCOMPARE(f.saved().bindings[0].trigger.hotkey->keyCode, 17u);
+    }
+
+    void theSettingsWindowIsMadeOnceAndKept() {
+        Fixture f;
+        QVERIFY(f.delegate.settingsWindow() == nullptr);
+        f.delegate.openSettings();
+        SettingsWindow* window = f.delegate.settingsWindow();
+        QQuickView& view = window->view();
+        QVERIFY(window->loaded());
+        QCOMPARE(view.title(), QStringLiteral("Tarnwick"));
+        QCOMPARE(view.size(), QSize(580, 580));
+        QCOMPARE(view.minimumSize(), view.maximumSize());
+        QVERIFY(view.isVisible());
+        view.close();
+        // Moved away from the centre: showing it again must not centre it anew.
+        view.setPosition(40, 30);
+        f.delegate.openSettings();
+        QCOMPARE(f.delegate.settingsWindow(), window);
+        QVERIFY(view.isVisible());
+        QCOMPARE(view.position(), QPoint(40, 30));
+        QVERIFY(!QGuiApplication::quitOnLastWindowClosed());
+    }
+
+    void theSystemLogEchoesLiteralLinesWithATimeStamp() {
+        std::FILE* echo = std::tmpfile();
+        {
+            SystemLog log(echo);
+            log.write("Tarnwick: corner Top-Left ran \"printf '%s %n'\" ok=true");
+        }
+        std::rewind(echo);
+        char buffer[256] = {};
+        QVERIFY(std::fgets(buffer, sizeof buffer, echo) != nullptr);
+        std::fclose(echo);
+        const QString line = QString::fromUtf8(buffer);
+        // "2026-12-06T23:24:37.237 " then the line exactly, format characters and all.
+        QVERIFY2(QRegularExpression(
+                     QStringLiteral("^\\d{4}-\\d\\d-\\d\\dT\\d\\d:\\d\\d:\\d\\d\\.\\d{3} "))
+                     .match(line)
+                     .hasMatch(),
+                 qPrintable(line));
+        QCOMPARE(line.mid(24),
+                 QStringLiteral("Tarnwick: corner Top-Left ran \"printf '%s %n'\" ok=true\n"));
+    }
+};
+
+int main(int argc, char* argv[]) {
+    QApplication app(argc, argv);
+    app.setQuitOnLastWindowClosed(false);
+    AppTest test;
+    return QTest::qExec(&test, argc, argv);
+}
+
+#include "AppTest.moc"
