@@ -18,8 +18,8 @@ Item {
         anchors.fill: parent
         source: glyph.name ? "qrc:/Tarnwick/Settings/icons/" + glyph.name + (glyph.accent ? "-accent" : "") + ".svg"
                           : ""
-        sourceSize.width: glyph.size
-        sourceSize.height: glyph.size
+        // WORKAROUND: Qt 6.4's type information lacks QSize, so qmllint cannot see this one.
+        sourceSize: Qt.size(glyph.size, glyph.size) // qmllint disable
         fillMode: Image.PreserveAspectFit
         visible: status === Image.Ready
     }

@@ -1,3 +1,4 @@
+pragma ComponentBehavior: Bound
 import QtQuick
 import QtQuick.Controls.Fusion
 import QtQuick.Layouts
@@ -109,13 +110,14 @@ Rectangle {
                 rightMargin: 16
                 // Fusion's own bar all but vanishes on the dark palette.
                 ScrollBar.vertical: ScrollBar {
+                    id: bar
                     policy: ScrollBar.AlwaysOn
                     visible: list.contentHeight + list.topMargin + list.bottomMargin > list.height
                     background: null
                     contentItem: Rectangle {
                         implicitWidth: 6
                         radius: 3
-                        color: Qt.rgba(1, 1, 1, parent.pressed ? 0.45 : 0.28)
+                        color: Qt.rgba(1, 1, 1, bar.pressed ? 0.45 : 0.28)
                     }
                 }
                 delegate: BindingCard {
@@ -137,15 +139,19 @@ Rectangle {
             }
         }
 
-        Control {
+        // Not a Control: ids inside a control's deferred content item trip qmllint.
+        Rectangle {
             objectName: "footer"
             Layout.fillWidth: true
-            leftPadding: 18
-            rightPadding: 18
-            topPadding: 12
-            bottomPadding: 12
-            background: Rectangle { color: Theme.bar }
-            contentItem: RowLayout {
+            implicitHeight: footerRow.implicitHeight + 24
+            color: Theme.bar
+            RowLayout {
+                id: footerRow
+                anchors.fill: parent
+                anchors.leftMargin: 18
+                anchors.rightMargin: 18
+                anchors.topMargin: 12
+                anchors.bottomMargin: 12
                 Button {
                     id: addButton
                     objectName: "addButton"
