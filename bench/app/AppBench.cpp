@@ -1,10 +1,11 @@
 // The real tarnwick binary on an Xvfb of its own: trigger latency, resident
 // memory and idle CPU. Figures, not pass/fail. Run:
 //   build/ci/bench/app/tarnwick_app_bench   (TARNWICK_IDLE_SECONDS shortens the idle run)
-#include "AppProcess.h"
-#include "TestClient.h"
-#include "XServer.h"
-#include "support/CStrings.h"
+#include "support/Eventually.h"
+#include "support/Process.h"
+#include "support/Sandbox.h"
+#include "support/TestClient.h"
+#include "support/XServer.h"
 
 #include <benchmark/benchmark.h>
 
@@ -19,16 +20,20 @@
 #include <spawn.h>
 #include <sstream>
 #include <sys/wait.h>
+#include <thread>
 #include <unistd.h>
 
 namespace {
 namespace fs = std::filesystem;
 using std::chrono::milliseconds;
-using tarnwick::test::AppProcess;
+using tarnwick::test::Process;
 using tarnwick::test::Sandbox;
-using tarnwick::test::sleepFor;
 using tarnwick::test::TestClient;
 using tarnwick::test::XServer;
+
+void sleepFor(milliseconds duration) {
+    std::this_thread::sleep_for(duration);
+}
 
 constexpr int kEvents = 100;
 constexpr std::uint8_t kSuperL = 133;
@@ -73,7 +78,8 @@ std::string stampCommand(const fs::path& file) {
 
 std::vector<std::int64_t> stamps(const fs::path& file) {
     std::vector<std::int64_t> values;
-    for (const std::string& line : tarnwick::test::readLines(file)) {
+    std::istringstream lines(tarnwick::test::readWholeFile(file));
+    for (std::string line; std::getline(lines, line);) {
         values.push_back(std::stoll(line));
     }
     return values;
@@ -81,10 +87,33 @@ std::vector<std::int64_t> stamps(const fs::path& file) {
 
 // The newest stamp once the file holds count of them; nothing on timeout.
 std::optional<std::int64_t> waitForStamp(const fs::path& file, std::size_t count) {
-    if (!tarnwick::test::waitForLines(file, count, std::chrono::seconds(5))) {
+    if (!tarnwick::test::eventually([&] { return stamps(file).size() >= count; },
+                                    std::chrono::seconds(5))) {
         return std::nullopt;
     }
     return stamps(file).at(count - 1);
+}
+
+std::unique_ptr<Process> startTarnwick(const Sandbox& sandbox, const fs::path& stderrFile) {
+    return Process::spawn({TARNWICK_BINARY},
+                          sandbox.environment({{"DISPLAY", shared().server->display()}}),
+                          stderrFile);
+}
+
+// The instance lock appears once the app has claimed its display; its
+// triggers follow from the event loop a moment later.
+bool waitUntilReady(const Sandbox& sandbox) {
+    const bool locked = tarnwick::test::eventually([&] {
+        std::error_code error;
+        for (const auto& entry : fs::directory_iterator(sandbox.runtimeDirectory(), error)) {
+            if (entry.path().extension() == ".lock") {
+                return true;
+            }
+        }
+        return false;
+    });
+    sleepFor(milliseconds(300));
+    return locked;
 }
 
 double quantile(std::vector<double> values, double q) {
@@ -116,27 +145,34 @@ std::string config(const std::string& hotkeyCommand, const std::string& cornerCo
 // A started app in a fresh sandbox, stopped when the object goes.
 struct RunningApp {
     Sandbox sandbox;
-    std::unique_ptr<AppProcess> app;
+    std::unique_ptr<Process> app;
     fs::path hotkeyStamps = sandbox.root() / "hotkey.stamps";
     fs::path cornerStamps = sandbox.root() / "corner.stamps";
     fs::path shellStamps = sandbox.root() / "shell.stamps";
 
     bool start() {
-        if (!sandbox.ok() || !shared().server) {
+        if (!shared().server) {
             return false;
         }
         sandbox.writeConfig(config(stampCommand(hotkeyStamps), stampCommand(cornerStamps)));
-        app = AppProcess::spawn(TARNWICK_BINARY, sandbox, shared().server->display(),
-                                sandbox.root() / "tarnwick.stderr");
-        return app && app->waitUntilReady(sandbox);
+        app = startTarnwick(sandbox, sandbox.root() / "tarnwick.stderr");
+        return app && waitUntilReady(sandbox);
     }
 
     // The bare shell, started the way the app starts commands, from here.
     std::optional<std::int64_t> bareShellLatency(std::size_t count) {
         std::vector<std::string> argv{"/bin/zsh", "-lc", stampCommand(shellStamps)};
-        auto envStrings = sandbox.environment(shared().server->display());
-        auto args = tarnwick::test::cStringPointers(argv);
-        auto env = tarnwick::test::cStringPointers(envStrings);
+        auto envStrings = sandbox.environment({{"DISPLAY", shared().server->display()}});
+        std::vector<char*> args;
+        for (auto& arg : argv) {
+            args.push_back(arg.data());
+        }
+        args.push_back(nullptr);
+        std::vector<char*> env;
+        for (auto& entry : envStrings) {
+            env.push_back(entry.data());
+        }
+        env.push_back(nullptr);
         posix_spawn_file_actions_t actions;
         posix_spawn_file_actions_init(&actions);
         posix_spawn_file_actions_addopen(&actions, STDOUT_FILENO, "/dev/null", O_WRONLY, 0);
@@ -300,8 +336,7 @@ void BM_ResidentMemoryWithSettingsOpen(benchmark::State& state) {
         state.SkipWithError("tarnwick did not start");
         return;
     }
-    auto second = AppProcess::spawn(TARNWICK_BINARY, running.sandbox, shared().server->display(),
-                                    running.sandbox.root() / "second.stderr");
+    auto second = startTarnwick(running.sandbox, running.sandbox.root() / "second.stderr");
     if (!second || second->waitForExit(std::chrono::seconds(10)) != 0) {
         state.SkipWithError("the second start did not hand over");
         return;

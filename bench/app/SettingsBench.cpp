@@ -6,7 +6,8 @@
 #include "config/ConfigStore.h"
 #include "platform/QtMainQueue.h"
 
-#include "XServer.h"
+#include "support/FakeDesktop.h"
+#include "support/XServer.h"
 
 #include <QApplication>
 #include <QElapsedTimer>
@@ -41,11 +42,12 @@ void BM_SettingsFirstFrame(benchmark::State& state) {
     AppModel model(store);
     model.setConfig(configWith(static_cast<int>(state.range(0))));
     QtMainQueue queue;
+    test::FakeDesktop desktop;
     double ms = 0;
     for (auto _ : state) {
         QElapsedTimer timer;
         timer.start();
-        SettingsWindow window({model, queue, keys, effects, {}});
+        SettingsWindow window({model, queue, desktop.keys(), desktop.windowEffects(), {}});
         QEventLoop loop;
         QObject::connect(&window.view(), &QQuickWindow::frameSwapped, &loop, &QEventLoop::quit);
         QTimer::singleShot(10000, &loop, &QEventLoop::quit);
