@@ -1,5 +1,7 @@
 #include "app/AppDelegate.h"
 
+#include "app/Logging.h"
+
 #include "config/ConfigStore.h"
 #include "runner/CommandRunner.h"
 #include "services/DesktopBackend.h"
@@ -16,6 +18,8 @@
 #include <QSystemTrayIcon>
 
 namespace tarnwick {
+
+Q_LOGGING_CATEGORY(lcApp, "tarnwick.app", QtWarningMsg)
 
 AppDelegate::AppDelegate(Services services, QObject* parent)
     : QObject(parent), m_services(services), m_corners(services.desktop.pointer()) {}
@@ -105,6 +109,11 @@ std::string AppDelegate::hotkeyLogLine(const std::string& command, bool ok) {
 }
 
 void AppDelegate::createStatusItem() {
+    if (!QSystemTrayIcon::isSystemTrayAvailable()) {
+        // Qt shows the icon once a tray appears; until then only a second start
+        // brings the settings window up.
+        qCDebug(lcApp) << "no system tray yet";
+    }
     m_statusItem = std::make_unique<QSystemTrayIcon>();
     m_statusItem->setIcon(QIcon(QStringLiteral(":/tarnwick/icons/tarnwick.svg")));
     m_statusItem->setToolTip(QStringLiteral("Tarnwick"));

@@ -1,5 +1,7 @@
 #include "app/SingleInstance.h"
 
+#include "app/Logging.h"
+
 #include <QDeadlineTimer>
 #include <QDir>
 #include <QLocalSocket>
@@ -51,7 +53,10 @@ SingleInstance::Role SingleInstance::claim() {
     // A lock left by a crashed instance is taken over (QLockFile checks its pid).
     if (m_lock->tryLock(0)) {
         QLocalServer::removeServer(m_base + QStringLiteral(".socket"));
-        m_server.listen(m_base + QStringLiteral(".socket"));
+        if (!m_server.listen(m_base + QStringLiteral(".socket"))) {
+            // Still the instance; a second start just cannot bring its window up.
+            qCWarning(lcApp).noquote() << "cannot listen for later starts:" << m_server.errorString();
+        }
         return Role::primary;
     }
     // The running one may still be starting: give it a moment to listen.

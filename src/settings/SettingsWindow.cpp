@@ -20,7 +20,7 @@ void qml_register_types_Tarnwick_Settings();
 namespace tarnwick {
 namespace {
 
-Q_LOGGING_CATEGORY(lcSettings, "tarnwick.settings")
+Q_LOGGING_CATEGORY(lcSettings, "tarnwick.settings", QtWarningMsg)
 
 const QUrl viewUrl(QStringLiteral("qrc:/Tarnwick/Settings/SettingsView.qml"));
 

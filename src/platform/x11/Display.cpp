@@ -9,7 +9,7 @@
 
 namespace tarnwick::x11 {
 
-Q_LOGGING_CATEGORY(lcX11, "tarnwick.x11")
+Q_LOGGING_CATEGORY(lcX11, "tarnwick.x11", QtWarningMsg)
 
 namespace {
 
