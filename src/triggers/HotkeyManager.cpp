@@ -55,13 +55,9 @@ void HotkeyManager::installHandlerIfNeeded() {
 }
 
 std::uint32_t HotkeyManager::takeId() {
-    // The counter wraps past the top; 0 and ids still in use are passed over.
-    for (;;) {
-        const std::uint32_t id = m_nextId++;
-        if (id != 0 && !m_actions.contains(id)) {
-            return id;
-        }
-    }
+    // Ids restart at 1 on every clearAll(), and a reload registers at most one
+    // per binding: the counter never comes near wrapping.
+    return m_nextId++;
 }
 
 void HotkeyManager::fire(std::uint32_t id) {
