@@ -7,8 +7,8 @@
 #include "platform/x11/X11PointerSource.h"
 #include "triggers/HotCornerMonitor.h"
 
-#include "TestClient.h"
-#include "XServer.h"
+#include "support/TestClient.h"
+#include "support/XServer.h"
 
 #include <benchmark/benchmark.h>
 
@@ -93,6 +93,7 @@ void motionRun(benchmark::State& state, std::chrono::microseconds pace) {
     std::uint64_t queries = 0;
     std::uint64_t events = 0;
     std::uint64_t wakeups = 0;
+    std::uint64_t refreshes = 0;
     for (auto _ : state) {
         const auto before = source.stats();
         std::atomic<bool> sent{false};
@@ -115,12 +116,15 @@ void motionRun(benchmark::State& state, std::chrono::microseconds pace) {
         send.join();
         queries += source.stats().pointerQueries - before.pointerQueries;
         events += source.stats().rawMotionEvents - before.rawMotionEvents;
+        refreshes += source.stats().screenRefreshes - before.screenRefreshes;
     }
     const auto n = static_cast<double>(state.iterations());
     state.counters["cpu_ms_per_1000"] = cpu * 1000 / n;
     state.counters["queries_per_1000"] = static_cast<double>(queries) / n;
     state.counters["wakeups_per_1000"] = static_cast<double>(wakeups) / n;
     state.counters["raw_events_read_per_1000"] = static_cast<double>(events) / n;
+    // The screens are re-read only when the server says they changed: 0.
+    state.counters["screen_refreshes_per_1000"] = static_cast<double>(refreshes) / n;
     state.counters["corners"] = corners;
 }
 
@@ -132,6 +136,67 @@ void BM_RawMotionAt1kHz(benchmark::State& state) {
 }
 BENCHMARK(BM_RawMotionBurst)->Unit(benchmark::kMillisecond)->Iterations(20)->UseRealTime();
 BENCHMARK(BM_RawMotionAt1kHz)->Unit(benchmark::kMillisecond)->Iterations(10)->UseRealTime();
+
+// Until the source's pause after motion is over and it listens again.
+void letRest(Display& display) {
+    for (bool held = true; held;) {
+        held = display.readingHeldUntil().has_value();
+        display.processEvents();
+        held = held || display.readingHeldUntil().has_value();
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    }
+}
+
+// One burst of 50 moves, all on our socket before a single drain, then 200
+// more made while the source pauses after it. The burst should cost one
+// pointer query and one handler run; the pause no raw event read, and a
+// query or three around listening again.
+void BM_BurstThenPause(benchmark::State& state) {
+    std::unique_ptr<Display> holder;
+    Display& display = openOrDie(holder);
+    X11PointerSource source(display);
+    std::uint64_t runs = 0;
+    source.addPointerMovedHandler([&] { ++runs; });
+    auto sender = test::TestClient::connect(server().display());
+
+    X11PointerSource::Stats burst{};
+    X11PointerSource::Stats paused{};
+    std::uint64_t burstRuns = 0;
+    int y = 300;
+    for (auto _ : state) {
+        letRest(display);
+        y = y == 300 ? 310 : 300;
+        const auto before = source.stats();
+        const auto runsBefore = runs;
+        for (int i = 0; i < 50; ++i) {
+            sender->moveTo(200 + i, y);
+        }
+        sender->sync();
+        std::this_thread::sleep_for(std::chrono::milliseconds(50));
+        display.processEvents();
+        const auto afterBurst = source.stats();
+        burstRuns += runs - runsBefore;
+        // The server has stopped sending motion before the next moves.
+        display.sync();
+        for (int i = 0; i < 200; ++i) {
+            sender->moveTo(600 + i, y);
+        }
+        sender->sync();
+        letRest(display);
+        const auto after = source.stats();
+        burst.rawMotionEvents += afterBurst.rawMotionEvents - before.rawMotionEvents;
+        burst.pointerQueries += afterBurst.pointerQueries - before.pointerQueries;
+        paused.rawMotionEvents += after.rawMotionEvents - afterBurst.rawMotionEvents;
+        paused.pointerQueries += after.pointerQueries - afterBurst.pointerQueries;
+    }
+    const auto n = static_cast<double>(state.iterations());
+    state.counters["burst_raw_events"] = static_cast<double>(burst.rawMotionEvents) / n;
+    state.counters["burst_queries"] = static_cast<double>(burst.pointerQueries) / n;
+    state.counters["burst_handler_runs"] = static_cast<double>(burstRuns) / n;
+    state.counters["pause_raw_events_read"] = static_cast<double>(paused.rawMotionEvents) / n;
+    state.counters["pause_queries"] = static_cast<double>(paused.pointerQueries) / n;
+}
+BENCHMARK(BM_BurstThenPause)->Unit(benchmark::kMillisecond)->Iterations(10)->UseRealTime();
 
 // From an XTest key press sent by another client to the press handler.
 void BM_KeyPressToHandler(benchmark::State& state) {
