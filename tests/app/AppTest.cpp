@@ -255,27 +255,6 @@ private slots:
         QCOMPARE(f.saved().bindings[0].trigger.hotkey->keyCode, 17u);
     }
 
-    void theSettingsWindowIsMadeOnceAndKept() {
-        Fixture f;
-        QVERIFY(f.delegate.settingsWindow() == nullptr);
-        f.delegate.openSettings();
-        SettingsWindow* window = f.delegate.settingsWindow();
-        QQuickView& view = window->view();
-        QVERIFY(window->loaded());
-        QCOMPARE(view.title(), QStringLiteral("Tarnwick"));
-        QCOMPARE(view.size(), QSize(580, 580));
-        QCOMPARE(view.minimumSize(), view.maximumSize());
-        QVERIFY(view.isVisible());
-        view.close();
-        // Moved away from the centre: showing it again must not centre it anew.
-        view.setPosition(40, 30);
-        f.delegate.openSettings();
-        QCOMPARE(f.delegate.settingsWindow(), window);
-        QVERIFY(view.isVisible());
-        QCOMPARE(view.position(), QPoint(40, 30));
-        QVERIFY(!QGuiApplication::quitOnLastWindowClosed());
-    }
-
     void theSystemLogEchoesLiteralLinesWithATimeStamp() {
         std::FILE* echo = std::tmpfile();
         {

@@ -6,7 +6,6 @@
 #include <cstdlib>
 #include <fcntl.h>
 #include <poll.h>
-#include <sstream>
 #include <sys/prctl.h>
 #include <sys/wait.h>
 #include <thread>
@@ -17,29 +16,6 @@ namespace tarnwick::test {
 namespace fs = std::filesystem;
 using Clock = std::chrono::steady_clock;
 namespace {
-
-// Looked up before fork, in the given PATH: the child only makes
-// async-signal-safe calls.
-std::string resolve(const std::string& name, const std::vector<std::string>& env) {
-    if (name.find('/') != std::string::npos) {
-        return name;
-    }
-    std::string path = "/usr/bin:/bin";
-    for (const std::string& entry : env) {
-        if (entry.rfind("PATH=", 0) == 0) {
-            path = entry.substr(5);
-        }
-    }
-    std::stringstream dirs(path);
-    std::string dir;
-    while (std::getline(dirs, dir, ':')) {
-        const fs::path candidate = fs::path(dir.empty() ? "." : dir) / name;
-        if (::access(candidate.c_str(), X_OK) == 0) {
-            return candidate.string();
-        }
-    }
-    return name;
-}
 
 std::vector<char*> pointers(std::vector<std::string>& strings) {
     std::vector<char*> result;
@@ -60,16 +36,15 @@ int left(Clock::time_point until) {
 std::unique_ptr<Process> Process::spawn(std::vector<std::string> argv,
                                         std::vector<std::string> environment,
                                         const fs::path& stderrFile) {
-    argv.at(0) = resolve(argv[0], environment);
     auto args = pointers(argv);
     auto envp = pointers(environment);
     int out[2];
     if (::pipe2(out, O_CLOEXEC) != 0) {
         return nullptr;
     }
-    const int err = stderrFile.empty()
-                        ? -1
-                        : ::open(stderrFile.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0600);
+    const int err = stderrFile.empty() ? -1
+                                       : ::open(stderrFile.c_str(),
+                                                O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0600);
     const pid_t parent = ::getpid();
     const pid_t pid = ::fork();
     if (pid == 0) {
@@ -82,7 +57,8 @@ std::unique_ptr<Process> Process::spawn(std::vector<std::string> argv,
         ::dup2(in, STDIN_FILENO);
         ::dup2(out[1], STDOUT_FILENO);
         ::dup2(err >= 0 ? err : out[1], STDERR_FILENO);
-        ::execve(args[0], args.data(), envp.data());
+        // Looked up in our own PATH, which the sandboxes pass on unchanged.
+        ::execvpe(args[0], args.data(), envp.data());
         ::_exit(127);
     }
     ::close(out[1]);
