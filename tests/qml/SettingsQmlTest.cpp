@@ -48,7 +48,8 @@ public:
     // A key press as X delivers it, with its keycode, to the item's window.
     Q_INVOKABLE void nativeKeyPress(QQuickItem* item, int key, int modifiers, int scanCode,
                                     const QString& text) {
-        const auto mods = Qt::KeyboardModifiers::fromInt(modifiers);
+        const auto mods = Qt::KeyboardModifiers::fromInt(
+            static_cast<QFlags<Qt::KeyboardModifier>::Int>(modifiers));
         for (auto type : {QEvent::KeyPress, QEvent::KeyRelease}) {
             QKeyEvent event(type, key, mods, static_cast<quint32>(scanCode), 0, 0, text);
             QCoreApplication::sendEvent(item->window(), &event);
