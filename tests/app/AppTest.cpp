@@ -4,7 +4,6 @@
 #include "config/ConfigJson.h"
 #include "config/ConfigStore.h"
 #include "platform/QtMainQueue.h"
-#include "platform/SystemLog.h"
 #include "settings/AppModel.h"
 #include "settings/BindingListModel.h"
 #include "settings/HotkeyRecorder.h"
@@ -21,13 +20,11 @@
 #include <QKeyEvent>
 #include <QMenu>
 #include <QQuickView>
-#include <QRegularExpression>
 #include <QSignalSpy>
 #include <QSystemTrayIcon>
 #include <QTest>
 
 #include <algorithm>
-#include <cstdio>
 
 using namespace tarnwick;
 
@@ -44,14 +41,6 @@ CommandBinding hotkeyBinding(const std::string& command, bool enabled = true) {
     return CommandBinding(
         "hotkey", Trigger{TriggerKind::hotkey, std::nullopt, HotkeyCombo{17, 0x0900, "⌘⌥T"}},
         command, enabled);
-}
-
-QStringList titles(const QMenu* menu) {
-    QStringList result;
-    for (const QAction* action : menu->actions()) {
-        result << (action->isSeparator() ? QStringLiteral("---") : action->text());
-    }
-    return result;
 }
 
 // One application as the program wires it; launched unless told otherwise.
@@ -85,18 +74,11 @@ private slots:
         Fixture f;
         QCOMPARE(f.saved().bindings.size(), 2u);
         QCOMPARE(f.model.config().bindings, f.store.config.bindings);
-        QCOMPARE(f.delegate.statusItem()->toolTip(), QStringLiteral("Tarnwick"));
-        QVERIFY(!f.delegate.statusItem()->icon().isNull());
         QCOMPARE(f.desktop.pointerSource.liveHandlers(), 1u);
         QCOMPARE(f.desktop.liveHotkeys(), 1u);
         QCOMPARE(f.desktop.hotkeyService.registerCalls.front().modifiers, 0x0900u);
-        const QMenu* menu = f.delegate.menu();
-        QCOMPARE(titles(menu), (QStringList{"Tarnwick", "---", "Disable Triggers", "Settings…",
-                                            "---", "Quit Tarnwick"}));
-        QVERIFY(!menu->actions()[0]->isEnabled());
-        QCOMPARE(menu->actions()[3]->shortcut(), QKeySequence(QStringLiteral("Ctrl+,")));
-        QCOMPARE(menu->actions()[5]->shortcut(), QKeySequence(QStringLiteral("Ctrl+Q")));
-        QCOMPARE(f.delegate.statusItem()->contextMenu(), menu);
+        // The items themselves are read over D-Bus, as a tray host sees them, by the tray test.
+        QCOMPARE(f.delegate.statusItem()->contextMenu(), f.delegate.menu());
     }
 
     void theSwitchItemTurnsEverythingOffAndOn() {
@@ -253,27 +235,6 @@ private slots:
         QCoreApplication::sendEvent(&target, &another);
         QCOMPARE(f.saved().bindings.size(), 1u);
         QCOMPARE(f.saved().bindings[0].trigger.hotkey->keyCode, 17u);
-    }
-
-    void theSystemLogEchoesLiteralLinesWithATimeStamp() {
-        std::FILE* echo = std::tmpfile();
-        {
-            SystemLog log(echo);
-            log.write("Tarnwick: corner Top-Left ran \"printf '%s %n'\" ok=true");
-        }
-        std::rewind(echo);
-        char buffer[256] = {};
-        QVERIFY(std::fgets(buffer, sizeof buffer, echo) != nullptr);
-        std::fclose(echo);
-        const QString line = QString::fromUtf8(buffer);
-        // "2026-12-06T23:24:37.237 " then the line exactly, format characters and all.
-        QVERIFY2(QRegularExpression(
-                     QStringLiteral("^\\d{4}-\\d\\d-\\d\\dT\\d\\d:\\d\\d:\\d\\d\\.\\d{3} "))
-                     .match(line)
-                     .hasMatch(),
-                 qPrintable(line));
-        QCOMPARE(line.mid(24),
-                 QStringLiteral("Tarnwick: corner Top-Left ran \"printf '%s %n'\" ok=true\n"));
     }
 };
 
