@@ -82,7 +82,7 @@ TEST(ConfigJsonEncode, SeedInThePrettyFormSortedAndIndented) {
 TEST(ConfigJsonEncode, CompactFormEscapesAndKeepsStaleFieldsThroughARoundTrip) {
     AppConfig config;
     config.globalEnabled = false;
-    config.cornerSensitivity = 1.2345678; // more digits than %g gives, fewer than %.17g
+    config.cornerSensitivity = 1.2345678901; // more digits than %g gives, fewer than %.17g
     config.bindings.emplace_back(firstId, "caf\u00E9 \"x\"\t",
                                  Trigger{TriggerKind::corner, std::nullopt, HotkeyCombo{0, 0, ""}},
                                  "cd /tmp && echo 100% \\ done\n\x01\x1f\b\f\r", false);
@@ -101,12 +101,12 @@ TEST(ConfigJsonEncode, CompactFormEscapesAndKeepsStaleFieldsThroughARoundTrip) {
         R"("enabled":true,"id":"AAAAAAAA-BBBB-4CCC-8DDD-EEEEEEEEEEEE","name":"s�",)"
         R"("trigger":{"corner":"bottomRight","hotkey":{"display":"x",)"
         R"("keyCode":4294967295,"modifiers":1},"kind":"hotkey"}}],)"
-        R"("cornerSensitivity":1.2345678,"globalEnabled":false})");
+        R"("cornerSensitivity":1.2345678901,"globalEnabled":false})");
     const AppConfig back = decodeConfig(json.value_or("")).value_or(AppConfig{});
     config.bindings[1].name = "s\uFFFD";
     EXPECT_EQ(back.bindings, config.bindings);
     EXPECT_FALSE(back.globalEnabled);
-    EXPECT_EQ(back.cornerSensitivity, 1.2345678);
+    EXPECT_EQ(back.cornerSensitivity, 1.2345678901);
 }
 
 // A good document; the cases below change one thing in it.
