@@ -17,4 +17,7 @@ if [ "$actual" != "$expected" ]; then
 fi
 desktop-file-validate "$stage/share/applications/tarnwick.desktop" \
   "$stage/share/tarnwick/autostart/tarnwick.desktop"
-"$stage/bin/tarnwick" --selftest >/dev/null
+# The installed program runs, in a home of its own: the self-test's shell
+# must not read the user's zsh files.
+mkdir "$stage/home"
+env -i PATH="$PATH" HOME="$stage/home" "$stage/bin/tarnwick" --selftest >/dev/null
