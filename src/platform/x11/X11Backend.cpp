@@ -7,6 +7,8 @@
 #include "platform/x11/X11HotkeyService.h"
 #include "platform/x11/X11PointerSource.h"
 
+#include <utility>
+
 namespace tarnwick::x11 {
 
 X11Backend::Opened X11Backend::open() {
@@ -27,11 +29,7 @@ X11Backend::X11Backend(std::unique_ptr<Display> pointerDisplay,
       m_keys(std::make_unique<KeyTranslator>(*m_keyboardDisplay)),
       m_hotkeys(std::make_unique<X11HotkeyService>(*m_keyboardDisplay, *m_keys)) {}
 
-// The pumps stop reading before the services and their displays go.
-X11Backend::~X11Backend() {
-    m_pointerPump.reset();
-    m_keyboardPump.reset();
-}
+X11Backend::~X11Backend() = default;
 
 PointerSource& X11Backend::pointer() {
     return *m_pointer;
@@ -60,16 +58,16 @@ std::vector<std::string> X11Backend::unavailableReasons() const {
 }
 
 void X11Backend::start(std::function<void()> onLost) {
-    // Either connection may be the first to notice; the owner hears it once.
-    auto once = [onLost = std::move(onLost), told = false]() mutable {
-        if (!told && onLost) {
-            told = true;
-            onLost();
-        }
-    };
-    auto shared = std::make_shared<decltype(once)>(std::move(once));
-    m_pointerPump = std::make_unique<DisplayPump>(*m_pointerDisplay, [shared] { (*shared)(); });
-    m_keyboardPump = std::make_unique<DisplayPump>(*m_keyboardDisplay, [shared] { (*shared)(); });
+    m_onLost = std::move(onLost);
+    m_pointerPump = std::make_unique<DisplayPump>(*m_pointerDisplay, [this] { lost(); });
+    m_keyboardPump = std::make_unique<DisplayPump>(*m_keyboardDisplay, [this] { lost(); });
+}
+
+// Either connection may be the first to notice; the owner hears it once.
+void X11Backend::lost() {
+    if (auto onLost = std::exchange(m_onLost, nullptr)) {
+        onLost();
+    }
 }
 
 bool X11Backend::translucencyAvailable() {

@@ -39,12 +39,15 @@ public:
 
 private:
     X11Backend(std::unique_ptr<Display> pointerDisplay, std::unique_ptr<Display> keyboardDisplay);
+    void lost();
 
     std::unique_ptr<Display> m_pointerDisplay;
     std::unique_ptr<Display> m_keyboardDisplay;
     std::unique_ptr<X11PointerSource> m_pointer;
     std::unique_ptr<KeyTranslator> m_keys;
     std::unique_ptr<X11HotkeyService> m_hotkeys;
+    std::function<void()> m_onLost;
+    // Last, so that they stop reading before the services and displays go.
     std::unique_ptr<DisplayPump> m_pointerPump;
     std::unique_ptr<DisplayPump> m_keyboardPump;
 };
