@@ -120,43 +120,25 @@ protected:
     std::string m_menuPath;
 };
 
+// What the switch does to the triggers is the delegate's test; here, that a
+// tray host sees the menu and that choosing its items over D-Bus works.
 TEST_F(TrayTest, TheMenuSwitchesTriggersKeepsTheSwitchAndQuits) {
-    const std::string cornerRan =
-        "Tarnwick: corner Top-Left ran \"" + appendTo("topLeft") + "\" ok=true";
-    const std::string hotkeyRan = "Tarnwick: hotkey ran \"" + appendTo("hotkey") + "\" ok=true";
-    writeConfig(
-        {binding(corner("topLeft"), appendTo("topLeft")), binding(hotkey(), appendTo("hotkey"))},
-        false);
+    writeConfig({binding(corner("topLeft"), appendTo("topLeft"))}, false);
     startOnBus();
     ASSERT_FALSE(HasFatalFailure());
-
-    // Off in the file: the menu offers to enable, and nothing runs.
     ASSERT_TRUE(eventually([&] { return labels() == menuWith("Enable Triggers"); }, kDeadline))
         << testing::PrintToString(labels()) << log();
     // Our icon goes out as pixels, not all of them blank, and the tool tip names us.
     EXPECT_TRUE(std::regex_search(property("IconPixmap"), std::regex(R"(\[byte [^\]]*0x(?!00))")));
     EXPECT_NE(property("ToolTip").find("'Tarnwick'"), std::string::npos);
-    enter("topLeft");
-    pressHotkey();
-    std::this_thread::sleep_for(kQuiet);
-
-    // Switched on from the menu, each runs once.
-    std::vector<std::string> expected;
     flip(true);
     enter("topLeft");
-    expectLogged(expected, cornerRan);
-    pressHotkey();
-    expectLogged(expected, hotkeyRan);
-
-    // Off again, the hotkey is let go.
+    std::vector<std::string> expected;
+    expectLogged(expected, "Tarnwick: corner Top-Left ran \"" + appendTo("topLeft") + "\" ok=true");
     flip(false);
-    pressHotkey();
-    std::this_thread::sleep_for(kQuiet);
-
     choose("Quit Tarnwick");
     EXPECT_EQ(m_app->waitForExit(kDeadline), 0) << log();
     EXPECT_EQ(logged(), expected) << log();
-    EXPECT_EQ(runs("topLeft") + runs("hotkey"), 2u);
 }
 
 } // namespace
