@@ -18,13 +18,8 @@ class FakePointerSource final : public PointerSource {
 public:
     std::optional<Point> position;
     std::vector<Rect> screens;
-    // When set, addPointerMovedHandler() declines as a platform without access would.
-    bool declineHandlers = false;
 
     std::optional<HandlerId> addPointerMovedHandler(std::function<void()> handler) override {
-        if (declineHandlers) {
-            return std::nullopt;
-        }
         const HandlerId id = m_nextId++;
         m_handlers.emplace_back(id, std::move(handler));
         return id;
@@ -37,7 +32,6 @@ public:
                 handler = nullptr;
             }
         }
-        ++removeCalls;
     }
 
     std::optional<Point> pointerLocation() override { return position; }
@@ -64,8 +58,6 @@ public:
         }
         return count;
     }
-
-    std::size_t removeCalls = 0;
 
 private:
     std::vector<std::pair<HandlerId, std::function<void()>>> m_handlers;

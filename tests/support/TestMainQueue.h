@@ -24,8 +24,7 @@ public:
     // Runs everything queued so far, and what those items queue; returns the count.
     std::size_t drain() {
         std::size_t ran = 0;
-        while (auto fn = take()) {
-            fn();
+        while (runUntil(1, std::chrono::milliseconds(0))) {
             ++ran;
         }
         return ran;
@@ -57,16 +56,6 @@ public:
     }
 
 private:
-    std::function<void()> take() {
-        std::lock_guard lock(m_mutex);
-        if (m_items.empty()) {
-            return {};
-        }
-        auto fn = std::move(m_items.front());
-        m_items.pop_front();
-        return fn;
-    }
-
     mutable std::mutex m_mutex;
     std::condition_variable m_ready;
     std::deque<std::function<void()>> m_items;
