@@ -17,7 +17,7 @@ public:
     virtual ~PointerSource() = default;
 
     // Calls handler on the main thread for pointer moves anywhere on the
-    // desktop (drags excluded). Nothing when the platform declines.
+    // desktop, drags included. Nothing when the platform declines.
     virtual std::optional<HandlerId> addPointerMovedHandler(std::function<void()> handler) = 0;
 
     // Removes a handler added above; unknown ids are ignored.
@@ -25,6 +25,9 @@ public:
 
     // The current pointer position in global screen space, if known.
     virtual std::optional<Point> pointerLocation() = 0;
+
+    // Whether a button was held during the move just notified: a drag.
+    virtual bool dragging() = 0;
 
     // The screens' frames in the platform's order, primary first. Cheap:
     // no round trip to the display server and no allocation.

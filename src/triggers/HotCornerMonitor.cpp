@@ -76,7 +76,7 @@ void HotCornerMonitor::evaluate() {
     if (screen == nullptr) {
         return;
     }
-    updateArming(corner(*location, *screen, sensitivity));
+    updateArming(corner(*location, *screen, sensitivity), m_source.dragging());
 }
 
 const Rect* HotCornerMonitor::screenContaining(Point p) {
@@ -86,7 +86,13 @@ const Rect* HotCornerMonitor::screenContaining(Point p) {
     return found == screens.end() ? nullptr : &*found;
 }
 
-void HotCornerMonitor::updateArming(std::optional<ScreenCorner> hit) {
+void HotCornerMonitor::updateArming(std::optional<ScreenCorner> hit, bool dragging) {
+    if (dragging) {
+        if (hit) {
+            m_armed[indexOf(*hit)] = false;
+        }
+        return;
+    }
     for (const ScreenCorner c : allScreenCorners) {
         bool& armed = m_armed[indexOf(c)];
         if (hit != c) {

@@ -12,7 +12,8 @@ namespace tarnwick {
 
 // Turns pointer movement into corner entries: onCorner is told once per
 // entry, and the same corner fires again only after the pointer was seen
-// outside it.
+// outside it. A drag into a corner spends it without firing; a drag out of
+// one does not re-arm it.
 class HotCornerMonitor {
 public:
     explicit HotCornerMonitor(PointerSource& source);
@@ -37,7 +38,7 @@ public:
 private:
     void evaluate();
     const Rect* screenContaining(Point p);
-    void updateArming(std::optional<ScreenCorner> hit);
+    void updateArming(std::optional<ScreenCorner> hit, bool dragging);
 
     PointerSource& m_source;
     std::optional<PointerSource::HandlerId> m_handler;

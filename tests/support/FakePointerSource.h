@@ -18,6 +18,7 @@ class FakePointerSource final : public PointerSource {
 public:
     std::optional<Point> position;
     std::vector<Rect> screens;
+    bool buttonHeld = false;
 
     std::optional<HandlerId> addPointerMovedHandler(std::function<void()> handler) override {
         const HandlerId id = m_nextId++;
@@ -35,6 +36,7 @@ public:
     }
 
     std::optional<Point> pointerLocation() override { return position; }
+    bool dragging() override { return buttonHeld; }
 
     std::span<const Rect> screenFrames() override { return screens; }
 

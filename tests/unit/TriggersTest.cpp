@@ -82,6 +82,15 @@ TEST_F(HotCornerMonitorTest, FiresOncePerEntryAndRearmsOnlyWhenSeenOutside) {
     source.moveTo({998, 799});
     monitor.enabled = true;
     source.moveTo({997, 798});
+    // Dragged out of a corner: not re-armed. Dragged into one: spent, no call.
+    source.buttonHeld = true;
+    source.moveTo({500, 400});
+    source.buttonHeld = false;
+    source.moveTo({996, 797});
+    source.buttonHeld = true;
+    moveThrough({{500, 400}, {2, 798}});
+    source.buttonHeld = false;
+    moveThrough({{3, 797}, {500, 400}});
     // Max edges lie on no screen, nor does an unknown position: arming stays.
     moveThrough({{2, 798}, {1000, 400}, {500, 800}, {-3, -3}, {2, 798}});
     source.position.reset();

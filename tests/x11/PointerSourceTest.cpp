@@ -1,5 +1,8 @@
 #include "Pump.h"
 
+#include "triggers/HotCornerMonitor.h"
+
+#include <atomic>
 #include <cmath>
 
 namespace tarnwick::x11 {
@@ -50,16 +53,58 @@ TEST_F(PointerSourceTest, MotionUnderAnyWindowAndGrabRunsHandlersWarpsAndDragsDo
     ASSERT_EQ(moveAndSee(1279, 799), std::pair(1279.0, 0.0));
 
     client->button(1, true);
-    client->moveTo(320, 320);
-    pump([&] { return source->stats().dragsSkipped > 0 || seen.size() > runs + 1; });
-    EXPECT_EQ(seen.size(), runs + 1) << "a drag";
+    EXPECT_EQ(moveAndSee(320, 320), std::pair(320.0, 479.0));
+    EXPECT_TRUE(source->dragging());
     client->button(1, false);
+    pumpFor(300ms);
     EXPECT_EQ(moveAndSee(330, 330), std::pair(330.0, 469.0));
+    EXPECT_FALSE(source->dragging());
 
     source->removePointerMovedHandler(*handler);
     client->moveTo(70, 70);
     pumpFor(200ms);
-    EXPECT_EQ(seen.size(), runs + 2);
+    EXPECT_EQ(seen.size(), runs + 3);
+}
+
+// As the program runs it: the display read on a thread of its own, the
+// input made meanwhile, released at once or just after reaching the corner.
+TEST_F(PointerSourceTest, DragsEndingInACornerNeverFireIt) {
+    source->removePointerMovedHandler(*handler);
+    HotCornerMonitor monitor(*source);
+    std::atomic<int> fired = 0;
+    monitor.onCorner = [&](ScreenCorner) { ++fired; };
+    monitor.start();
+    std::jthread reader([&](const std::stop_token& stop) {
+        while (!stop.stop_requested()) {
+            display->processEvents();
+            std::this_thread::sleep_for(1ms);
+        }
+    });
+    const auto settle = [&] {
+        client->sync();
+        std::this_thread::sleep_for(120ms); // past the longest pause
+    };
+    for (const auto releaseAfter : {0ms, 5ms, 10ms, 20ms}) {
+        for (int drag = 0; drag < 10; ++drag) {
+            client->moveTo(640, 400);
+            settle();
+            client->button(1, true);
+            for (int step = 1; step <= 10; ++step) {
+                client->moveTo(640 + step * 639 / 10, 400 - step * 40);
+                client->sync();
+                std::this_thread::sleep_for(1ms);
+            }
+            std::this_thread::sleep_for(releaseAfter);
+            client->button(1, false);
+            settle();
+        }
+    }
+    EXPECT_EQ(fired, 0);
+    client->moveTo(640, 400);
+    settle();
+    client->moveTo(1279, 0);
+    settle();
+    EXPECT_EQ(fired, 1);
 }
 
 TEST_F(PointerSourceTest, RandrMonitorsComePrimaryFirstAndAreFollowed) {

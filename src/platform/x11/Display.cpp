@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <cstdlib>
 #include <memory>
+#include <utility>
 
 namespace tarnwick::x11 {
 
@@ -83,17 +84,19 @@ void Display::processEvents() {
     if (readingHeldUntil()) {
         return;
     }
-    if (m_holdUntil != Clock::time_point{}) {
-        m_holdUntil = {};
+    // What arrived during a hold-off is handled before the listeners look
+    // again, so that they resume knowing it.
+    bool any = drainQueued(true);
+    if (std::exchange(m_holdUntil, {}) != Clock::time_point{}) {
         for (std::size_t i = 0; i < m_listeners.size(); ++i) {
             m_listeners[i]->resume();
         }
+        any = drainQueued(false) || any;
     }
-    bool readSocket = true;
     // Batch-end work may make round trips whose replies queue more events.
-    while (drainQueued(readSocket)) {
+    while (any) {
         endBatch();
-        readSocket = false;
+        any = drainQueued(false);
     }
 }
 

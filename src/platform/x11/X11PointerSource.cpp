@@ -26,8 +26,12 @@ constexpr double kFlickPixelsPerMs = 3.0;
 constexpr std::chrono::milliseconds kShortestPause{8};
 constexpr std::chrono::milliseconds kLongestPause{100};
 
-// Any of buttons 1 to 5 held: the move is a drag.
-constexpr std::uint16_t kButtonMask = 0x1f00;
+// Buttons 1 to 3 held: the move is a drag. 4 to 7 are the wheels' clicks.
+constexpr std::uint16_t kButtonMask = 0x0700;
+
+bool isWheel(std::uint32_t button) {
+    return button >= 4 && button <= 7;
+}
 
 std::vector<Monitor> randrMonitors(xcb_connection_t* c, xcb_window_t root) {
     std::vector<Monitor> monitors;
@@ -131,10 +135,8 @@ public:
         const std::uint8_t type = event.response_type & 0x7f;
         if (type == XCB_GE_GENERIC) {
             const auto& generic = reinterpret_cast<const xcb_ge_generic_event_t&>(event);
-            if (generic.extension == m_xinputOpcode && generic.event_type == XCB_INPUT_RAW_MOTION) {
-                ++m_stats.rawMotionEvents;
-                // Sent before the pause began: the query at its end covers them.
-                m_moved = m_moved || !m_paused;
+            if (generic.extension == m_xinputOpcode) {
+                handleRawEvent(reinterpret_cast<const xcb_input_raw_button_press_event_t&>(event));
             }
         } else if (m_randrEventBase != 0 &&
                    (type == m_randrEventBase + XCB_RANDR_SCREEN_CHANGE_NOTIFY ||
@@ -180,7 +182,37 @@ public:
         runHandlersIfMoved(before, false);
     }
 
+    bool dragging() const { return m_dragging; }
+
 private:
+    // Buttons are followed even during a pause: a drag must be known as one
+    // however short it was and wherever it ended.
+    void handleRawEvent(const xcb_input_raw_button_press_event_t& raw) {
+        switch (raw.event_type) {
+        case XCB_INPUT_RAW_MOTION:
+            ++m_stats.rawMotionEvents;
+            // Sent before the pause began: the query at its end covers them.
+            if (!m_paused) {
+                m_moved = true;
+                m_dragMotion = m_dragMotion || m_heldButtons != 0;
+            }
+            break;
+        case XCB_INPUT_RAW_BUTTON_PRESS:
+            if (!isWheel(raw.detail)) {
+                m_heldButtons |= buttonBit(raw.detail);
+                // Unseen motion in a pause may have happened while it was held.
+                m_dragMotion = m_dragMotion || m_paused;
+            }
+            break;
+        case XCB_INPUT_RAW_BUTTON_RELEASE: m_heldButtons &= ~buttonBit(raw.detail); break;
+        default: break;
+        }
+    }
+
+    static std::uint64_t buttonBit(std::uint32_t button) {
+        return button < 64 ? std::uint64_t{1} << button : 0;
+    }
+
     void setUpRawMotion() {
         const auto* ext = xcb_get_extension_data(m_c, &xcb_input_id);
         if (ext == nullptr || ext->present == 0) {
@@ -200,11 +232,13 @@ private:
     }
 
     void selectRawMotion(bool on) {
+        const std::uint32_t buttons =
+            XCB_INPUT_XI_EVENT_MASK_RAW_BUTTON_PRESS | XCB_INPUT_XI_EVENT_MASK_RAW_BUTTON_RELEASE;
         struct {
             xcb_input_event_mask_t head;
             std::uint32_t bits;
         } mask{{XCB_INPUT_DEVICE_ALL_MASTER, 1},
-               on ? std::uint32_t{XCB_INPUT_XI_EVENT_MASK_RAW_MOTION} : 0u};
+               on ? buttons | XCB_INPUT_XI_EVENT_MASK_RAW_MOTION : buttons};
         xcb_input_xi_select_events(m_c, m_display.rootWindow(), 1, &mask.head);
         xcb_flush(m_c);
     }
@@ -212,6 +246,8 @@ private:
     // Motion piles up on the server's side meanwhile: nothing is sent to us,
     // and the query at the end of the pause sees where it led.
     void pause() {
+        // Whatever moves in the pause while this is held is a drag.
+        m_dragMotion = m_dragMotion || m_heldButtons != 0;
         if (!m_paused) {
             m_paused = true;
             ++m_stats.pauses;
@@ -224,16 +260,13 @@ private:
         return a.has_value() == b.has_value() && (!a || (a->x == b->x && a->y == b->y));
     }
 
-    // After raw motion, or when a pause ends somewhere else: a move, unless
-    // a button is held. A pause that ends in place ran its handlers already.
+    // After raw motion, or when a pause ends somewhere else. A pause that
+    // ends in place ran its handlers already.
     void runHandlersIfMoved(const std::optional<Point>& before, bool sawMotion) {
         if (!m_location || (!sawMotion && samePlace(before, m_location))) {
             return;
         }
-        if (m_dragging) {
-            ++m_stats.dragsSkipped;
-            return;
-        }
+        m_stats.drags += m_dragging ? 1 : 0;
         runHandlers();
     }
 
@@ -284,7 +317,7 @@ private:
             return false;
         }
         m_location = m_layout.toGlobal(reply->root_x, reply->root_y);
-        m_dragging = (reply->mask & kButtonMask) != 0;
+        m_dragging = (reply->mask & kButtonMask) != 0 || std::exchange(m_dragMotion, false);
         return true;
     }
 
@@ -330,7 +363,11 @@ private:
     bool m_randrHasMonitors = false;
     ScreenLayout m_layout;
     std::optional<Point> m_location;
+    // A button held at the last query, or during motion before it.
     bool m_dragging = false;
+    // Motion since the last query may have been made with a button held.
+    bool m_dragMotion = false;
+    std::uint64_t m_heldButtons = 0;
     bool m_moved = false;
     bool m_screensChanged = false;
     bool m_running = false;
@@ -360,6 +397,9 @@ void X11PointerSource::removePointerMovedHandler(HandlerId id) {
 }
 std::optional<Point> X11PointerSource::pointerLocation() {
     return m_impl->location();
+}
+bool X11PointerSource::dragging() {
+    return m_impl->dragging();
 }
 std::span<const Rect> X11PointerSource::screenFrames() {
     return m_impl->frames();

@@ -12,8 +12,9 @@ class Display;
 
 // The pointer as XInput 2 raw motion sees it: every move on the desktop,
 // whichever window is under the pointer and whoever holds a grab. Each burst
-// of motion costs one pointer query and one run of the handlers; drags and
-// warps run none. Screens come from RandR (or Xinerama) and are re-read only
+// of motion costs one pointer query and one run of the handlers; warps run
+// none. Button presses and releases are followed even during a pause, so
+// that a move made with a button held is known as a drag. Screens come from RandR (or Xinerama) and are re-read only
 // when the server says they changed.
 //
 // A 1 kHz mouse would wake us 1,000 times a second. So after each batch of
@@ -28,7 +29,7 @@ public:
         std::uint64_t rawMotionEvents = 0;
         std::uint64_t pointerQueries = 0;
         std::uint64_t handlerRuns = 0;
-        std::uint64_t dragsSkipped = 0;
+        std::uint64_t drags = 0;
         std::uint64_t screenRefreshes = 0;
         std::uint64_t pauses = 0;
     };
@@ -46,6 +47,7 @@ public:
     std::optional<HandlerId> addPointerMovedHandler(std::function<void()> handler) override;
     void removePointerMovedHandler(HandlerId id) override;
     std::optional<Point> pointerLocation() override;
+    bool dragging() override;
     std::span<const Rect> screenFrames() override;
 
     Stats stats() const;
