@@ -247,6 +247,11 @@ CommandResult CommandRunner::runWithShell(const char* shell, std::string_view co
     if (text.empty()) {
         return {false, "empty command"};
     }
+    // As an argument the command would end at the NUL: the shell would run
+    // less than the command shown, `rm -rf ~/` for `rm -rf ~/\0.cache`.
+    if (text.find('\0') != std::string_view::npos) {
+        return launchError("the command contains a NUL character");
+    }
     Launch launch = launchShell(shell, std::string(text));
     if (launch.error != 0) {
         return launchError(describeError(launch.error));

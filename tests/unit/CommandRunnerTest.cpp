@@ -57,12 +57,17 @@ TEST(CommandRunner, OkOnlyForExitStatusZeroWithTheOutputTrimmed) {
     EXPECT_EQ(errno, ECHILD);
 }
 
-TEST(CommandRunner, BlankCommandsAreRejectedWithoutALaunch) {
+TEST(CommandRunner, BlankOrNulCommandsAreRejectedWithoutALaunch) {
     for (const char* blank : {"", "   ", "\t\n\r\v\f", "\u3000\u00a0 \u2028\u2029\u0085"}) {
         // A launch would have reported the missing shell instead.
         EXPECT_EQ(CommandRunner::runWithShell("/nonexistent/zsh", blank),
                   (CommandResult{false, "empty command"}));
     }
+    // Cut at the NUL, the command would touch the file.
+    const std::string touched = (home / "touched").string();
+    EXPECT_EQ(CommandRunner::run("touch '" + touched + "'" + '\0' + "x"),
+              (CommandResult{false, "launch error: the command contains a NUL character"}));
+    EXPECT_FALSE(fs::exists(touched));
     EXPECT_EQ(CommandRunner::runWithShell("/nonexistent/zsh", "echo hi"),
               (CommandResult{false, "launch error: No such file or directory"}));
 }
