@@ -1,12 +1,14 @@
 // What a run costs over a bare spawn of the same shell (target: within 5%),
-// and how long a quick command takes while 200 slow ones are still running
-// (target: under 50 ms).
+// how long a quick command takes while 200 slow ones are still running
+// (target: under 50 ms), and how far a run that prints 100 MB raises the
+// resident peak above a quiet one (target: under 5 MB).
 #include "runner/CommandRunner.h"
 
 #include "support/TestMainQueue.h"
 
 #include <benchmark/benchmark.h>
 
+#include <algorithm>
 #include <array>
 #include <cerrno>
 #include <chrono>
@@ -166,6 +168,69 @@ BENCHMARK_CAPTURE(BM_QuickRunBehind200Sleeps, just_started, false)
 BENCHMARK_CAPTURE(BM_QuickRunBehind200Sleeps, all_running, true)
     ->Unit(benchmark::kMillisecond)
     ->UseManualTime()
+    ->Iterations(3);
+
+// This process's resident peak (VmHWM) in KiB, or -1.
+long residentPeakKiB() {
+    std::ifstream status("/proc/self/status");
+    std::string line;
+    while (std::getline(status, line)) {
+        if (line.starts_with("VmHWM:")) {
+            return std::stol(line.substr(6));
+        }
+    }
+    return -1;
+}
+
+// How far the resident peak rises while command runs, in KiB, or -1. The peak
+// is process-wide and never falls, so each run gets a forked child to itself:
+// the child's peak starts at its size when forked.
+long peakGrowthOfARunKiB(const char* command) {
+    std::array<int, 2> ends{};
+    if (pipe(ends.data()) != 0) {
+        return -1;
+    }
+    const pid_t pid = fork();
+    if (pid == 0) {
+        close(ends[0]);
+        const long before = residentPeakKiB();
+        const bool ok = CommandRunner::run(command).ok;
+        const long growth = ok && before >= 0 ? residentPeakKiB() - before : -1;
+        const bool sent = write(ends[1], &growth, sizeof growth) == sizeof growth;
+        _exit(sent ? 0 : 1);
+    }
+    close(ends[1]);
+    long growth = -1;
+    if (pid < 0 || read(ends[0], &growth, sizeof growth) != sizeof growth) {
+        growth = -1;
+    }
+    close(ends[0]);
+    while (pid > 0 && waitpid(pid, nullptr, 0) < 0 && errno == EINTR) {
+    }
+    return growth;
+}
+
+// quiet: the reference, a run with no output at all.
+// background: the shell is gone before the 100 MB starts to arrive.
+void BM_PeakMemoryOfARun(benchmark::State& state, const char* command) {
+    long worstKiB = 0;
+    for (auto _ : state) {
+        const long growth = peakGrowthOfARunKiB(command);
+        if (growth < 0) {
+            state.SkipWithError("the run in a child of its own failed");
+            break;
+        }
+        worstKiB = std::max(worstKiB, growth);
+    }
+    state.counters["peak_growth_MiB"] = static_cast<double>(worstKiB) / 1024.0;
+}
+BENCHMARK_CAPTURE(BM_PeakMemoryOfARun, quiet, "true")->Unit(benchmark::kMillisecond)->Iterations(3);
+BENCHMARK_CAPTURE(BM_PeakMemoryOfARun, printed_100MB, "head -c 100000000 /dev/zero | tr '\\0' x")
+    ->Unit(benchmark::kMillisecond)
+    ->Iterations(3);
+BENCHMARK_CAPTURE(BM_PeakMemoryOfARun, background_child_printed_100MB,
+                  "(sleep 0.2; head -c 100000000 /dev/zero | tr '\\0' x) &")
+    ->Unit(benchmark::kMillisecond)
     ->Iterations(3);
 
 } // namespace

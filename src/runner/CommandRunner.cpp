@@ -3,6 +3,7 @@
 #include "posix/UniqueFd.h"
 #include "text/Utf8.h"
 
+#include <algorithm>
 #include <array>
 #include <cerrno>
 #include <csignal>
@@ -150,19 +151,71 @@ Launch launchShell(const char* shell, std::string command) {
     return {pid, std::move(readEnd), 0};
 }
 
-// Reads fd to end of file. False on a read error; what arrived is kept.
-bool readAll(int fd, std::string& into) {
+// Callers only need the exit status, and the self-test reads short outputs;
+// but a command such as `yes &` prints without end.
+constexpr std::size_t keptOutputLimit = std::size_t{64} * 1024;
+
+struct Output {
+    std::string kept;
+    bool truncated = false;
+    bool readInFull = false;
+};
+
+// Reads fd to end of file, keeping the first keptOutputLimit bytes and
+// dropping the rest, so memory stays flat however much arrives. On a read
+// error, what was kept stays.
+Output readAll(int fd) {
+    Output output;
     std::array<char, std::size_t{64} * 1024> chunk;
     for (;;) {
         const ssize_t count = ::read(fd, chunk.data(), chunk.size());
         if (count > 0) {
-            into.append(chunk.data(), static_cast<std::size_t>(count));
+            const auto received = static_cast<std::size_t>(count);
+            const std::size_t room = keptOutputLimit - output.kept.size();
+            output.kept.append(chunk.data(), std::min(room, received));
+            output.truncated = output.truncated || received > room;
         } else if (count == 0) {
-            return true;
+            output.readInFull = true;
+            return output;
         } else if (errno != EINTR) {
-            return false;
+            return output;
         }
     }
+}
+
+// bytes without a last character that the limit cut short, so that a long
+// non-ASCII output still decodes. Anything else ill-formed is left alone.
+std::string_view withoutCutCharacter(std::string_view bytes) {
+    const auto isContinuation = [](char c) {
+        return (static_cast<unsigned char>(c) & 0xC0) == 0x80;
+    };
+    std::size_t continuations = 0;
+    while (continuations < 3 && continuations < bytes.size() &&
+           isContinuation(bytes[bytes.size() - 1 - continuations])) {
+        ++continuations;
+    }
+    if (continuations == bytes.size()) {
+        return bytes;
+    }
+    const std::size_t lead = bytes.size() - 1 - continuations;
+    const auto first = static_cast<unsigned char>(bytes[lead]);
+    const std::size_t length = first >= 0xF8   ? 1
+                               : first >= 0xF0 ? 4
+                               : first >= 0xE0 ? 3
+                               : first >= 0xC0 ? 2
+                                               : 1;
+    return continuations + 1 < length ? bytes.substr(0, lead) : bytes;
+}
+
+// Only what was kept is decoded and trimmed: a truncated output is the
+// trimmed first part, and white space just before the cut goes as well.
+std::string decodedAndTrimmed(const Output& output) {
+    const std::string_view bytes =
+        output.truncated ? withoutCutCharacter(output.kept) : std::string_view(output.kept);
+    if (!utf8::isValid(bytes)) {
+        return {};
+    }
+    return std::string(utf8::trimmed(bytes));
 }
 
 // True when the child exited normally with status 0.
@@ -173,13 +226,6 @@ bool reap(pid_t pid) {
         waited = ::waitpid(pid, &status, 0);
     } while (waited < 0 && errno == EINTR);
     return waited == pid && WIFEXITED(status) && WEXITSTATUS(status) == 0;
-}
-
-std::string decodedAndTrimmed(const std::string& bytes) {
-    if (!utf8::isValid(bytes)) {
-        return {};
-    }
-    return std::string(utf8::trimmed(bytes));
 }
 
 void deliver(CommandResult result, MainQueue& mainQueue, CommandRunner::Completion completion) {
@@ -201,17 +247,21 @@ CommandResult CommandRunner::runWithShell(const char* shell, std::string_view co
     if (text.empty()) {
         return {false, "empty command"};
     }
+    // As an argument the command would end at the NUL: the shell would run
+    // less than the command shown, `rm -rf ~/` for `rm -rf ~/\0.cache`.
+    if (text.find('\0') != std::string_view::npos) {
+        return launchError("the command contains a NUL character");
+    }
     Launch launch = launchShell(shell, std::string(text));
     if (launch.error != 0) {
         return launchError(describeError(launch.error));
     }
-    std::string bytes;
-    const bool readInFull = readAll(launch.output.get(), bytes);
+    const Output output = readAll(launch.output.get());
     // Closing first means a child still writing after a read error gets
     // EPIPE instead of blocking us in waitpid forever.
     launch.output.reset();
     const bool exitedCleanly = reap(launch.pid);
-    return {readInFull && exitedCleanly, decodedAndTrimmed(bytes)};
+    return {output.readInFull && exitedCleanly, decodedAndTrimmed(output)};
 }
 
 void CommandRunner::runAsync(std::string command, MainQueue& mainQueue, Completion completion) {

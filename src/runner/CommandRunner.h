@@ -12,8 +12,8 @@ namespace tarnwick {
 struct CommandResult {
     // True only when the shell started and exited with status 0.
     bool ok = false;
-    // Combined stdout and stderr, trimmed; or "empty command" /
-    // "launch error: ..." when no shell ran.
+    // Combined stdout and stderr, at most its first 64 KiB, trimmed; or
+    // "empty command" / "launch error: ..." when no shell ran.
     std::string output;
 
     friend bool operator==(const CommandResult&, const CommandResult&) = default;
