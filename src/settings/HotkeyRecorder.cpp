@@ -6,6 +6,8 @@
 
 #include <QCoreApplication>
 #include <QKeyEvent>
+#include <QQuickItem>
+#include <QQuickWindow>
 
 namespace tarnwick {
 namespace {
@@ -56,6 +58,16 @@ std::string keyText(const QKeyEvent& event) {
     return {};
 }
 
+// Key presses go to the window first and then to its focused item;
+// shortcut overrides go to the item.
+QWindow* windowOf(QObject* target) {
+    if (auto* window = qobject_cast<QWindow*>(target)) {
+        return window;
+    }
+    const auto* item = qobject_cast<QQuickItem*>(target);
+    return item != nullptr ? item->window() : nullptr;
+}
+
 } // namespace
 
 HotkeyRecorder::HotkeyRecorder(BindingListModel& bindings, const KeyTranslation& keys,
@@ -66,6 +78,25 @@ HotkeyRecorder::~HotkeyRecorder() {
     if (!m_recordingId.isEmpty() && QCoreApplication::instance() != nullptr) {
         QCoreApplication::instance()->removeEventFilter(this);
     }
+}
+
+void HotkeyRecorder::setWindow(QWindow* window) {
+    disconnect(m_hidden);
+    disconnect(m_deactivated);
+    m_window = window;
+    if (window == nullptr) {
+        return;
+    }
+    m_hidden = connect(window, &QWindow::visibleChanged, this, [this](bool visible) {
+        if (!visible) {
+            setRecordingId(QString());
+        }
+    });
+    m_deactivated = connect(window, &QWindow::activeChanged, this, [this] {
+        if (m_window != nullptr && !m_window->isActive()) {
+            setRecordingId(QString());
+        }
+    });
 }
 
 void HotkeyRecorder::toggle(const QString& bindingId) {
@@ -96,7 +127,8 @@ void HotkeyRecorder::setRecordingId(const QString& id) {
 
 bool HotkeyRecorder::eventFilter(QObject* watched, QEvent* event) {
     if (m_recordingId.isEmpty() ||
-        (event->type() != QEvent::KeyPress && event->type() != QEvent::ShortcutOverride)) {
+        (event->type() != QEvent::KeyPress && event->type() != QEvent::ShortcutOverride) ||
+        m_window == nullptr || windowOf(watched) != m_window) {
         return QObject::eventFilter(watched, event);
     }
     const auto& key = static_cast<const QKeyEvent&>(*event);

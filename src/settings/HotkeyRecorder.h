@@ -1,7 +1,9 @@
 #pragma once
 
 #include <QObject>
+#include <QPointer>
 #include <QString>
+#include <QWindow>
 #include <QtQml/qqmlregistration.h>
 
 class QKeyEvent;
@@ -11,10 +13,12 @@ namespace tarnwick {
 class BindingListModel;
 class KeyTranslation;
 
-// Records one binding's hotkey from the next key pressed in the application:
-// while recording, an application-wide event filter takes that key press
-// (it never reaches a window), stores its combination on the binding, found
-// by id, and saves. At most one binding records at a time.
+// Records one binding's hotkey from the next key pressed in the settings
+// window: while recording, an application-wide event filter takes the first
+// key press delivered to that window (it never reaches an item; other
+// windows, the tray menu among them, keep their keys), stores its combination
+// on the binding, found by id, and saves. At most one binding records at a
+// time, and only while the window is shown and has the focus.
 class HotkeyRecorder final : public QObject {
     Q_OBJECT
     QML_ELEMENT
@@ -27,6 +31,10 @@ public:
     ~HotkeyRecorder() override;
 
     QString recordingId() const { return m_recordingId; }
+
+    // The window whose keys are taken. Hiding it or its losing the focus
+    // stops a recording, saving nothing.
+    void setWindow(QWindow* window);
 
     // Starts recording for the binding, or stops when it is the one recording.
     Q_INVOKABLE void toggle(const QString& bindingId);
@@ -45,6 +53,9 @@ private:
 
     BindingListModel& m_bindings;
     const KeyTranslation& m_keys;
+    QPointer<QWindow> m_window;
+    QMetaObject::Connection m_hidden;
+    QMetaObject::Connection m_deactivated;
     QString m_recordingId;
 };
 

@@ -44,6 +44,7 @@ SettingsWindow::SettingsWindow(Services services)
     // Where the module's views find the module itself, with its C++ types.
     m_engine->addImportPath(QStringLiteral("qrc:/"));
     m_view = std::make_unique<QQuickView>(m_engine.get(), nullptr);
+    m_recorder->setWindow(m_view.get());
     // Only a compositor can show what lies behind the window.
     const bool translucent = services.effects.translucencyAvailable();
     if (translucent) {
@@ -78,6 +79,7 @@ SettingsWindow::SettingsWindow(Services services)
 }
 
 SettingsWindow::~SettingsWindow() {
+    m_recorder->setWindow(nullptr);
     // The view goes before the engine that made its items, and both before
     // the objects the view's items refer to.
     m_view.reset();

@@ -200,28 +200,57 @@ private slots:
         QCOMPARE(list.rowCount(), 3);
     }
 
-    void recordingTakesTheNextKeyWithOurGrabsReleased() {
+    void recordingTakesTheNextKeyOfTheWindowWithOurGrabsReleased() {
         AppConfig cfg;
         cfg.bindings = {hotkeyBinding("echo one"),
                         cornerBinding("echo two", ScreenCorner::topLeft)};
         Fixture f(cfg);
         f.delegate.openSettings();
+        QQuickView& view = f.delegate.settingsWindow()->view();
+        QVERIFY(QTest::qWaitForWindowActive(&view));
         HotkeyRecorder& recorder = f.delegate.settingsWindow()->recorder();
         const QString id = QString::fromStdString(f.model.config().bindings[1].id.toString());
-        // Pressing the button twice records nothing and saves nothing.
         const std::string before = test::readWholeFile(f.sandbox.configFile());
+        const auto stoppedUnsaved = [&] {
+            return recorder.recordingId().isEmpty() && f.desktop.liveHotkeys() == 1 &&
+                   test::readWholeFile(f.sandbox.configFile()) == before;
+        };
+        // Pressing the button twice records nothing and saves nothing.
         recorder.toggle(id);
         QCOMPARE(f.desktop.liveHotkeys(), 0u);
         recorder.toggle(id);
-        QCOMPARE(f.desktop.liveHotkeys(), 1u);
+        QVERIFY(stoppedUnsaved());
+
+        // The tray menu keeps its keys.
+        recorder.toggle(id);
+        QMenu& menu = *f.delegate.menu();
+        menu.popup({0, 0});
+        QVERIFY(QTest::qWaitForWindowExposed(&menu));
+        QKeyEvent down(QEvent::KeyPress, Qt::Key_Down, Qt::NoModifier, 116, 0xff54, 0);
+        QCoreApplication::sendEvent(menu.windowHandle(), &down);
+        QCOMPARE(menu.activeAction(), f.switchItem());
+        menu.hide();
         QCOMPARE(test::readWholeFile(f.sandbox.configFile()), before);
 
-        // Ctrl+Shift+T on the key at evdev code 20 (+8), swallowed.
+        // Closing the window, or leaving it for another, stops the recording.
+        recorder.toggle(id);
+        view.close();
+        QVERIFY(stoppedUnsaved());
+        f.delegate.openSettings();
+        QVERIFY(QTest::qWaitForWindowActive(&view));
+        recorder.toggle(id);
+        QWindow elsewhere;
+        elsewhere.show();
+        elsewhere.requestActivate();
+        QTRY_VERIFY(stoppedUnsaved());
+
+        // Ctrl+Shift+T on the key at evdev code 20 (+8), delivered to the window: taken.
+        f.delegate.openSettings();
+        QVERIFY(QTest::qWaitForWindowActive(&view));
         recorder.toggle(id);
         QKeyEvent press(QEvent::KeyPress, Qt::Key_T, Qt::ControlModifier | Qt::ShiftModifier, 28,
                         0x54, 0, QStringLiteral("\x14"));
-        QObject target;
-        QVERIFY(QCoreApplication::sendEvent(&target, &press));
+        QVERIFY(QCoreApplication::sendEvent(&view, &press));
         QCOMPARE(recorder.recordingId(), QString());
         const Trigger t = f.saved().bindings[1].trigger;
         QCOMPARE(t.kind, TriggerKind::corner); // only the hotkey changes
@@ -232,7 +261,7 @@ private slots:
         recorder.toggle(id);
         f.model.deleteBinding(f.model.config().bindings[1]);
         QKeyEvent another(QEvent::KeyPress, Qt::Key_A, Qt::NoModifier, 38, 0x61, 0, "a");
-        QCoreApplication::sendEvent(&target, &another);
+        QCoreApplication::sendEvent(&view, &another);
         QCOMPARE(f.saved().bindings.size(), 1u);
         QCOMPARE(f.saved().bindings[0].trigger.hotkey->keyCode, 17u);
     }

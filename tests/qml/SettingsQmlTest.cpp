@@ -45,6 +45,8 @@ public:
     Q_INVOKABLE QVariant field(int row, const QString& role) const {
         return list.data(list.index(row), list.roleNames().key(role.toUtf8()));
     }
+    // The recorder takes the keys of the window the view is in.
+    Q_INVOKABLE void watch(QQuickItem* view) { recorder.setWindow(view->window()); }
     // A key press as X delivers it, with its keycode, to the item's window.
     Q_INVOKABLE void nativeKeyPress(QQuickItem* item, int key, int modifiers, int scanCode,
                                     const QString& text) {

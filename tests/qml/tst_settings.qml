@@ -20,6 +20,7 @@ TestCase {
             appModel: appModel, bindings: bindings, recorder: recorder,
             width: testCase.width, height: testCase.height })
         waitForItemPolished(findChild(view, "bindingList"))
+        probe.watch(view)
         return view
     }
     function card(view, row) {
