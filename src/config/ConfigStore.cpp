@@ -14,6 +14,8 @@ namespace {
 
 constexpr const char* directoryName = "Tarnwick";
 constexpr const char* fileName = "config.json";
+constexpr const char* cannotSave = "Settings could not be saved: ";
+constexpr const char* noHome = "no home directory is known";
 
 // An environment variable that names an absolute path; relative ones are
 // invalid for XDG and ignored.
@@ -79,33 +81,74 @@ std::string ConfigStore::fileLocation() const {
     return file ? file->string() : std::string(fileName);
 }
 
-void ConfigStore::load() {
-    const auto file = ensuredFile();
-    if (file) {
-        auto read = fileops::readSmallFile(*file, maximumFileSize);
-        if (read.status == fileops::ReadStatus::ok) {
-            if (auto decoded = decodeConfig(read.bytes)) {
-                config = std::move(*decoded);
-                return;
-            }
-        }
-        config = seed();
-        // Never write the seed over a file that could not be kept aside.
-        if (read.status == fileops::ReadStatus::missing || fileops::setAside(*file)) {
-            save();
-        }
-        return;
-    }
+std::optional<StoreProblem> ConfigStore::load() {
+    m_rejectedInPlace = false;
     config = seed();
+    const auto file = ensuredFile();
+    if (!file) {
+        return StoreProblem{StoreProblem::Kind::saveFailed, std::string(cannotSave) + noHome, {}};
+    }
+    fileops::removeStaleTemporaries(*file);
+    auto read = fileops::readSmallFile(*file, maximumFileSize);
+    if (read.status == fileops::ReadStatus::ok) {
+        if (auto decoded = decodeConfig(read.bytes)) {
+            config = std::move(*decoded);
+            return std::nullopt;
+        }
+        read.reason = read.bytes.empty() ? "it is empty" : "it is not valid JSON for this program";
+    }
+    if (read.status == fileops::ReadStatus::missing) {
+        if (auto saved = save(); !saved) {
+            return StoreProblem{
+                StoreProblem::Kind::saveFailed, std::string(cannotSave) + saved.reason, {}};
+        }
+        return std::nullopt;
+    }
+    std::string message = file->string() + " could not be used: " + read.reason + ". ";
+    auto keptAs = setAside(*file);
+    if (!keptAs) {
+        m_rejectedInPlace = true;
+        message += "It could not be renamed out of the way either, so the example settings are "
+                   "in use and will not be saved until it can be.";
+        return StoreProblem{StoreProblem::Kind::rejectedFile, std::move(message), std::nullopt};
+    }
+    message +=
+        "It was kept as " + keptAs->filename().string() + ", and the example settings are in use.";
+    if (auto saved = save(); !saved) {
+        message += " They could not be saved: " + saved.reason + ".";
+    }
+    return StoreProblem{StoreProblem::Kind::rejectedFile, std::move(message), std::move(keptAs)};
 }
 
-bool ConfigStore::save() {
+SaveResult ConfigStore::save() {
     const auto bytes = encodeConfig(config, JsonLayout::pretty);
     if (!bytes) {
-        return false;
+        return {"the corner sensitivity is not a finite number"};
+    }
+    // load() would set such a file aside, losing every setting in it.
+    if (bytes->size() > maximumFileSize) {
+        return {"they would take more than " + fileops::sizeText(maximumFileSize) +
+                ", the most the program reads back"};
     }
     const auto file = ensuredFile();
-    return file && fileops::replaceAtomically(*file, *bytes);
+    if (!file) {
+        return {noHome};
+    }
+    if (m_rejectedInPlace) {
+        // Tried on every save: the directory may have become writable since.
+        std::error_code ignored;
+        if (!setAside(*file) &&
+            fs::symlink_status(*file, ignored).type() != fs::file_type::not_found) {
+            return {file->string() +
+                    " could not be used and cannot be renamed out of the way, so it is "
+                    "not overwritten"};
+        }
+        m_rejectedInPlace = false;
+    }
+    if (const std::error_code error = fileops::replaceAtomically(*file, *bytes)) {
+        return {"cannot write " + file->string() + ": " + error.message()};
+    }
+    return {};
 }
 
 AppConfig ConfigStore::seed() {

@@ -2,6 +2,7 @@
 
 #include "posix/UniqueFd.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
@@ -13,6 +14,27 @@
 namespace tarnwick::fileops {
 namespace fs = std::filesystem;
 namespace {
+
+std::string errorText(int error) {
+    return std::generic_category().message(error);
+}
+
+std::error_code lastError() {
+    return {errno, std::generic_category()};
+}
+
+// replaceAtomically's temporary files are "." + name + "." and the six
+// letters mkostemp picks from [A-Za-z0-9].
+constexpr std::size_t temporaryLetters = 6;
+
+std::string temporaryPrefix(const fs::path& target) {
+    return "." + target.filename().string() + ".";
+}
+
+bool isTemporaryLetter(char c) {
+    // Not isalnum: that follows the locale.
+    return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9');
+}
 
 bool writeAll(int fd, std::string_view bytes) {
     while (!bytes.empty()) {
@@ -94,15 +116,30 @@ bool makeDirectories(const fs::path& path) {
 }
 
 ReadResult readSmallFile(const fs::path& path, std::size_t maximumSize) {
+    const auto unusable = [](std::string reason) {
+        return ReadResult{ReadStatus::unusable, {}, std::move(reason)};
+    };
+    const auto tooLarge = [&] { return unusable("it is larger than " + sizeText(maximumSize)); };
     UniqueFd fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK));
     if (!fd.valid()) {
-        const bool missing = errno == ENOENT && !somethingAt(path);
-        return {missing ? ReadStatus::missing : ReadStatus::unusable, {}};
+        const int error = errno;
+        if (error != ENOENT) {
+            return unusable("it cannot be opened: " + errorText(error));
+        }
+        if (somethingAt(path)) {
+            return unusable("it is a symbolic link to a file that does not exist");
+        }
+        return {ReadStatus::missing, {}, {}};
     }
     struct stat info {};
-    if (::fstat(fd.get(), &info) != 0 || !S_ISREG(info.st_mode) ||
-        static_cast<std::size_t>(info.st_size) > maximumSize) {
-        return {ReadStatus::unusable, {}};
+    if (::fstat(fd.get(), &info) != 0) {
+        return unusable("it cannot be examined: " + errorText(errno));
+    }
+    if (!S_ISREG(info.st_mode)) {
+        return unusable("it is not a regular file");
+    }
+    if (static_cast<std::size_t>(info.st_size) > maximumSize) {
+        return tooLarge();
     }
     std::string bytes;
     char buffer[65536];
@@ -112,34 +149,64 @@ ReadResult readSmallFile(const fs::path& path, std::size_t maximumSize) {
             continue;
         }
         if (count < 0) {
-            return {ReadStatus::unusable, {}};
+            return unusable("it cannot be read: " + errorText(errno));
         }
         if (count == 0) {
             break;
         }
         bytes.append(buffer, static_cast<std::size_t>(count));
         if (bytes.size() > maximumSize) {
-            return {ReadStatus::unusable, {}};
+            return tooLarge();
         }
     }
-    return {ReadStatus::ok, std::move(bytes)};
+    return {ReadStatus::ok, std::move(bytes), {}};
 }
 
-bool replaceAtomically(const fs::path& path, std::string_view bytes) {
+std::string sizeText(std::size_t bytes) {
+    constexpr std::size_t mebibyte = 1024 * 1024;
+    if (bytes >= mebibyte && bytes % mebibyte == 0) {
+        return std::to_string(bytes / mebibyte) + " MiB";
+    }
+    return std::to_string(bytes) + " bytes";
+}
+
+std::error_code replaceAtomically(const fs::path& path, std::string_view bytes) {
     const fs::path target = writeTarget(path);
-    std::string temporary = (target.parent_path() / ("." + target.filename().string() + ".XXXXXX"));
+    std::string temporary =
+        target.parent_path() / (temporaryPrefix(target) + std::string(temporaryLetters, 'X'));
     // mkostemp creates the file with mode 0600.
     UniqueFd fd(::mkostemp(temporary.data(), O_CLOEXEC));
     if (!fd.valid()) {
-        return false;
+        return lastError();
     }
-    const bool written = writeAll(fd.get(), bytes) && ::fsync(fd.get()) == 0 && fd.close();
-    if (!written || ::rename(temporary.c_str(), target.c_str()) != 0) {
+    if (!writeAll(fd.get(), bytes) || ::fsync(fd.get()) != 0 || !fd.close() ||
+        ::rename(temporary.c_str(), target.c_str()) != 0) {
+        // Taken before unlink() can overwrite errno.
+        const std::error_code error = lastError();
         ::unlink(temporary.c_str());
-        return false;
+        return error;
     }
     syncDirectory(target.parent_path());
-    return true;
+    return {};
+}
+
+void removeStaleTemporaries(const fs::path& path) {
+    const fs::path target = writeTarget(path);
+    const std::string prefix = temporaryPrefix(target);
+    std::error_code error;
+    for (fs::directory_iterator entry(target.parent_path(), error), end; !error && entry != end;
+         entry.increment(error)) {
+        const std::string name = entry->path().filename().string();
+        const bool ours = name.size() == prefix.size() + temporaryLetters &&
+                          name.starts_with(prefix) &&
+                          std::all_of(name.begin() + static_cast<std::ptrdiff_t>(prefix.size()),
+                                      name.end(), isTemporaryLetter);
+        std::error_code ignored;
+        // mkostemp only ever makes regular files.
+        if (ours && entry->symlink_status(ignored).type() == fs::file_type::regular) {
+            fs::remove(entry->path(), ignored);
+        }
+    }
 }
 
 std::optional<fs::path> setAside(const fs::path& path) {

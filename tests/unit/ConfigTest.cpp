@@ -166,10 +166,19 @@ protected:
         fs::create_directories(dir);
         std::ofstream(file, std::ios::binary) << bytes;
     }
-    AppConfig load() const {
+    AppConfig load() {
         ConfigStore store(dir);
-        store.load();
+        problem = store.load();
         return store.config;
+    }
+    // The last load put the file aside and said why and under which name.
+    void expectKeptAside(const std::string& why) const {
+        ASSERT_TRUE(problem && problem->kind == StoreProblem::Kind::rejectedFile &&
+                    problem->keptAs);
+        EXPECT_TRUE(fs::exists(fs::symlink_status(*problem->keptAs)));
+        for (const std::string& part : {why, problem->keptAs->filename().string()}) {
+            EXPECT_NE(problem->message.find(part), std::string::npos) << problem->message;
+        }
     }
     // Files set aside, or temporaries left behind.
     std::vector<fs::path> beside() const {
@@ -182,10 +191,12 @@ protected:
     test::Sandbox sandbox;
     fs::path dir = sandbox.root() / "store" / "Tarnwick";
     fs::path file = dir / "config.json";
+    std::optional<StoreProblem> problem;
 };
 
 TEST_F(ConfigStoreTest, FirstStartWritesAPrivateSeedThatLaterStartsOnlyRead) {
     const AppConfig first = load();
+    EXPECT_FALSE(problem);
     EXPECT_TRUE(isSeed(first));
     EXPECT_EQ(readWholeFile(file), encodeConfig(first));
     EXPECT_EQ(fs::status(dir.parent_path()).permissions(), fs::perms::owner_all);
@@ -194,14 +205,25 @@ TEST_F(ConfigStoreTest, FirstStartWritesAPrivateSeedThatLaterStartsOnlyRead) {
     EXPECT_TRUE(beside().empty());
     // A second name for the file tells whether it was replaced.
     fs::create_hard_link(file, sandbox.root() / "link");
+    // What a killed save left goes at the next start; names merely like it stay.
+    const std::string others[] = {".config.json.a1B2c", ".config.json.a1B2c3d",
+                                  ".config.json.a1-2c3", "config.json.a1B2c3",
+                                  ".config.jsn.a1B2c3"};
+    for (const std::string& name : others) {
+        std::ofstream(dir / name) << "{";
+    }
+    std::ofstream(dir / ".config.json.a1B2c3") << "{";
     // A valid file in another layout is read as it is and left alone.
     const std::string foreign =
         edited("17", "17.0", edited(R"("kind")", R"("corner":null,"kind")"));
     write(foreign);
     EXPECT_EQ(load().bindings.at(0).trigger,
               (Trigger{TriggerKind::hotkey, std::nullopt, HotkeyCombo{17, 2304, "d"}}));
+    EXPECT_FALSE(problem);
     EXPECT_EQ(readWholeFile(file), foreign);
     EXPECT_EQ(fs::hard_link_count(file), 2u);
+    EXPECT_FALSE(fs::exists(dir / ".config.json.a1B2c3"));
+    EXPECT_EQ(beside().size(), std::size(others));
 }
 
 TEST_F(ConfigStoreTest, BrokenFilesAreSetAsideUnderStampedNamesAndTheSeedTakesOver) {
@@ -210,6 +232,7 @@ TEST_F(ConfigStoreTest, BrokenFilesAreSetAsideUnderStampedNamesAndTheSeedTakesOv
     for (const std::string& content : broken) {
         write(content);
         EXPECT_TRUE(isSeed(load()));
+        expectKeptAside(content.empty() ? "it is empty" : "not valid JSON");
         EXPECT_TRUE(decodeConfig(readWholeFile(file)));
     }
     // Each under a name of its own, even within one second.
@@ -227,13 +250,20 @@ TEST_F(ConfigStoreTest, WhatCannotBeReadIsSetAsideWhole) {
     fs::create_directories(dir);
     ASSERT_EQ(::mkfifo(file.c_str(), 0600), 0); // must not block the start
     EXPECT_TRUE(isSeed(load()));
+    expectKeptAside("not a regular file");
     fs::remove(file);
     fs::create_symlink(dir / "nowhere", file);
     EXPECT_TRUE(isSeed(load()));
+    expectKeptAside("does not exist");
+    fs::remove(file);
+    fs::create_symlink(file, file);
+    EXPECT_TRUE(isSeed(load()));
+    expectKeptAside(std::generic_category().message(ELOOP));
     write(R"({"bindings":[],"cornerSensitivity":6,"globalEnabled":true,"x":")" +
           std::string(ConfigStore::maximumFileSize, ' ') + "\"}");
     EXPECT_TRUE(isSeed(load()));
-    EXPECT_EQ(beside().size(), 3u);
+    expectKeptAside("larger than 16 MiB");
+    EXPECT_EQ(beside().size(), 4u);
 }
 
 TEST_F(ConfigStoreTest, WhatCannotBeSetAsideIsNeverOverwritten) {
@@ -241,17 +271,21 @@ TEST_F(ConfigStoreTest, WhatCannotBeSetAsideIsNeverOverwritten) {
     std::ofstream(dir) << "mine";
     EXPECT_TRUE(isSeed(load()));
     EXPECT_EQ(readWholeFile(dir), "mine");
-    // Too long a path for the longer name of a set-aside file.
-    std::string deep = sandbox.root().string();
-    while (deep.size() + 221 < 4068) {
-        deep += "/" + std::string(200, 'd');
-    }
-    dir = deep + "/" + std::string(4067 - deep.size(), 'e');
-    file = dir / "config.json";
+    fs::remove(dir);
     write("{broken");
-    EXPECT_TRUE(isSeed(load()));
+    ConfigStore store(dir);
+    store.setAside = [](const fs::path&) -> std::optional<fs::path> { return std::nullopt; };
+    problem = store.load();
+    EXPECT_TRUE(problem && problem->kind == StoreProblem::Kind::rejectedFile && !problem->keptAs);
+    EXPECT_FALSE(store.save().reason.empty());
     EXPECT_EQ(readWholeFile(file), "{broken");
     EXPECT_TRUE(beside().empty());
+    // Once the directory lets it go, the next save moves it first.
+    store.setAside = fileops::setAside;
+    EXPECT_TRUE(store.save());
+    ASSERT_EQ(beside().size(), 1u);
+    EXPECT_EQ(readWholeFile(beside()[0]), "{broken");
+    EXPECT_EQ(readWholeFile(file), encodeConfig(store.config));
 }
 
 TEST_F(ConfigStoreTest, FailedSaveLeavesTheOldFileWholeAndNothingBeside) {
@@ -261,6 +295,11 @@ TEST_F(ConfigStoreTest, FailedSaveLeavesTheOldFileWholeAndNothingBeside) {
     store.config.cornerSensitivity = std::numeric_limits<double>::infinity();
     EXPECT_FALSE(store.save());
     store.config.cornerSensitivity = 6;
+    // One byte more than load() reads back.
+    store.config.bindings[0].command.clear();
+    const std::size_t rest = encodeConfig(store.config)->size();
+    store.config.bindings[0].command.assign(ConfigStore::maximumFileSize + 1 - rest, 'x');
+    EXPECT_FALSE(store.save());
     store.config.bindings[0].command = std::string(8192, 'x');
     // A file-size limit makes the write fail part way, as a full disk would.
     rlimit limit{};
@@ -269,10 +308,11 @@ TEST_F(ConfigStoreTest, FailedSaveLeavesTheOldFileWholeAndNothingBeside) {
     limit.rlim_cur = 4096;
     const auto previousHandler = std::signal(SIGXFSZ, SIG_IGN);
     ASSERT_EQ(::setrlimit(RLIMIT_FSIZE, &limit), 0);
-    const bool saved = store.save();
+    const SaveResult saved = store.save();
     ::setrlimit(RLIMIT_FSIZE, &original);
     std::signal(SIGXFSZ, previousHandler);
-    EXPECT_FALSE(saved);
+    EXPECT_NE(saved.reason.find(std::generic_category().message(EFBIG)), std::string::npos)
+        << saved.reason;
     EXPECT_EQ(readWholeFile(file), before);
     EXPECT_TRUE(beside().empty());
 }
