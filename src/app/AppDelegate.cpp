@@ -27,7 +27,7 @@ AppDelegate::AppDelegate(Services services, QObject* parent)
 AppDelegate::~AppDelegate() = default;
 
 void AppDelegate::applicationDidFinishLaunching() {
-    m_services.store.load();
+    const auto problem = m_services.store.load();
     m_services.model.setConfig(m_services.store.config);
     QPointer<AppDelegate> self(this);
     m_services.model.onChange = [self] {
@@ -35,7 +35,15 @@ void AppDelegate::applicationDidFinishLaunching() {
             self->reload();
         }
     };
+    m_services.model.onSaveFailed = [self](const std::string& reason) {
+        if (self) {
+            self->reportProblem("Settings could not be saved: " + reason);
+        }
+    };
     createStatusItem();
+    if (problem) {
+        reportProblem(problem->message);
+    }
     rebuildMenu();
     m_corners.onCorner = [self](ScreenCorner corner) {
         if (self) {
@@ -106,6 +114,13 @@ std::string AppDelegate::hotkeyLogLine(const std::string& command, bool ok) {
     line += "\" ok=";
     line += ok ? "true" : "false";
     return line;
+}
+
+// Said twice: in the log, and where the user will see it.
+void AppDelegate::reportProblem(const std::string& message) {
+    m_services.log.write("Tarnwick: " + message);
+    m_statusItem->showMessage(QStringLiteral("Tarnwick"), QString::fromStdString(message),
+                              QSystemTrayIcon::Warning);
 }
 
 void AppDelegate::createStatusItem() {

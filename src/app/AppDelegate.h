@@ -63,6 +63,7 @@ private:
     void reload();
     void handleCorner(ScreenCorner corner);
     void createStatusItem();
+    void reportProblem(const std::string& message);
     void rebuildMenu();
 
     Services m_services;

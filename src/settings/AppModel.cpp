@@ -62,7 +62,9 @@ bool AppModel::setBinding(std::size_t index, CommandBinding binding) {
 
 void AppModel::persist() {
     m_store.config = m_config;
-    m_store.save();
+    if (const SaveResult saved = m_store.save(); !saved && onSaveFailed) {
+        onSaveFailed(saved.reason);
+    }
     if (onChange) {
         onChange();
     }

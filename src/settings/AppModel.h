@@ -46,8 +46,8 @@ public:
     // Replaces one binding in place, without saving; false when index is out of range.
     bool setBinding(std::size_t index, CommandBinding binding);
 
-    // Copies the configuration into the store, saves it, then calls onChange
-    // (whatever the save's outcome).
+    // Copies the configuration into the store, saves it, tells onSaveFailed
+    // why when that failed, then calls onChange (whatever the save's outcome).
     Q_INVOKABLE void persist();
     // Appends a new corner binding with the defaults above and persists.
     Q_INVOKABLE void add();
@@ -55,6 +55,7 @@ public:
     void deleteBinding(const CommandBinding& binding);
 
     std::function<void()> onChange;
+    std::function<void(const std::string& reason)> onSaveFailed;
 
 signals:
     void globalEnabledChanged();

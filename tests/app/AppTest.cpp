@@ -45,9 +45,11 @@ CommandBinding hotkeyBinding(const std::string& command, bool enabled = true) {
 
 // One application as the program wires it; launched unless told otherwise.
 struct Fixture {
-    explicit Fixture(const std::optional<AppConfig>& initial = std::nullopt) {
-        if (initial) {
-            sandbox.writeConfig(*encodeConfig(*initial, JsonLayout::pretty));
+    explicit Fixture(const std::optional<AppConfig>& initial = std::nullopt)
+        : Fixture(initial ? *encodeConfig(*initial, JsonLayout::pretty) : std::string()) {}
+    explicit Fixture(const std::string& fileText) {
+        if (!fileText.empty()) {
+            sandbox.writeConfig(fileText);
         }
         delegate.applicationDidFinishLaunching();
     }
@@ -99,6 +101,23 @@ private slots:
         QCOMPARE(f.switchItem()->text(), QStringLiteral("Disable Triggers"));
         f.desktop.pointerSource.moveTo(kTopLeft);
         QTRY_COMPARE(f.log.lines.size(), 1u);
+    }
+
+    // The desktop notification with the same words is the tray test's.
+    void aRejectedFileAndAFailedSaveAreLogged() {
+        Fixture f(std::string("{broken"));
+        QCOMPARE(f.log.lines.size(), 1u);
+        QVERIFY2(f.log.lines[0].starts_with("Tarnwick: " + f.sandbox.configFile().string() +
+                                            " could not be used: it is not valid JSON") &&
+                     f.log.lines[0].find("kept as config.json.rejected-") != std::string::npos,
+                 f.log.lines[0].c_str());
+        std::filesystem::remove(f.sandbox.configFile());
+        std::filesystem::create_directory(f.sandbox.configFile());
+        f.switchItem()->trigger();
+        QCOMPARE(f.log.lines.size(), 2u);
+        QVERIFY2(f.log.lines[1].starts_with("Tarnwick: Settings could not be saved: "),
+                 f.log.lines[1].c_str());
+        QCOMPARE(f.desktop.liveHotkeys(), 0u); // the change holds while the program runs
     }
 
     void aCornerRunsEveryMatchingEnabledBindingWithItsOwnLine() {

@@ -141,5 +141,17 @@ TEST_F(TrayTest, TheMenuSwitchesTriggersKeepsTheSwitchAndQuits) {
     EXPECT_EQ(logged(), expected) << log();
 }
 
+// The examples replace a broken file: the user is told, not only the log.
+TEST_F(TrayTest, ARejectedFileIsSaidInANotification) {
+    m_sandbox.writeConfig("{broken");
+    startOnBus();
+    ASSERT_FALSE(HasFatalFailure());
+    const auto notification = m_bus->readLineStartingWith("NOTIFY ", kDeadline);
+    ASSERT_TRUE(notification) << log();
+    EXPECT_EQ(*notification, "NOTIFY Tarnwick: " + logged().at(0).substr(10));
+    choose("Quit Tarnwick");
+    EXPECT_EQ(m_app->waitForExit(kDeadline), 0) << log();
+}
+
 } // namespace
 } // namespace tarnwick::test
