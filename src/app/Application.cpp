@@ -23,22 +23,48 @@ bool waylandSession() {
            !qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY");
 }
 
+// Qt's arguments, and the display they name. Hot corners and hotkeys need
+// X11, so under Wayland Qt must use XWayland too; asking through the
+// arguments, not QT_QPA_PLATFORM, leaves the environment that commands
+// inherit as the user's. Our own connections go where Qt's windows go.
+struct QtArguments {
+    QtArguments(int argc, char* argv[]) : values(argv, argv + argc) {
+        bool platformGiven = !qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM");
+        for (std::size_t i = 1; i + 1 < values.size(); ++i) {
+            const std::string_view name = values[i];
+            platformGiven = platformGiven || name == "-platform";
+            if (name == "-display") {
+                display = values[i + 1];
+            }
+        }
+        if (!platformGiven) {
+            values.push_back(platformOption.data());
+            values.push_back(xcb.data());
+        }
+        count = static_cast<int>(values.size());
+        values.push_back(nullptr);
+    }
+
+    std::string platformOption = "-platform";
+    std::string xcb = "xcb";
+    std::vector<char*> values;
+    int count = 0;
+    std::string display;
+};
+
 } // namespace
 
 int runApplication(int argc, char* argv[]) {
-    // Hot corners and hotkeys need X11: under Wayland we run through XWayland.
-    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) {
-        qputenv("QT_QPA_PLATFORM", "xcb");
-    }
     // Commands' children are waited for by the runner: SIGCHLD stays default.
     std::signal(SIGPIPE, SIG_IGN);
 
-    auto opened = x11::X11Backend::open();
+    QtArguments arguments(argc, argv);
+    auto opened = x11::X11Backend::open(arguments.display);
     if (!opened.backend) {
         std::fprintf(stderr, "tarnwick: %s\n", opened.error.c_str());
         return 1;
     }
-    QApplication app(argc, argv);
+    QApplication app(arguments.count, arguments.values.data());
     // Gone before the application object: its event pumps are Qt objects.
     const std::unique_ptr<DesktopBackend> backend = std::move(opened.backend);
     DesktopBackend& desktop = *backend;
@@ -57,7 +83,10 @@ int runApplication(int argc, char* argv[]) {
     }
 
     SystemLog log;
-    QtMainQueue mainQueue;
+    // Commands run on threads of their own and may finish after quitting:
+    // the queue they report to is never destroyed, only closed.
+    static auto* const queue = new QtMainQueue;
+    QtMainQueue& mainQueue = *queue;
     if (waylandSession()) {
         log.write(
             "Tarnwick: Wayland session: hot corners and hotkeys only see X11 (XWayland) windows");
@@ -76,7 +105,9 @@ int runApplication(int argc, char* argv[]) {
     QObject::connect(&instance, &SingleInstance::showSettingsRequested, &delegate,
                      &AppDelegate::openSettings);
     QTimer::singleShot(0, &delegate, &AppDelegate::applicationDidFinishLaunching);
-    return app.exec();
+    const int status = QApplication::exec();
+    mainQueue.close();
+    return status;
 }
 
 } // namespace tarnwick

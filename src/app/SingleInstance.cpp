@@ -4,6 +4,8 @@
 
 #include <QDeadlineTimer>
 #include <QDir>
+#include <QFile>
+#include <QStandardPaths>
 #include <QLocalSocket>
 #include <QThread>
 
@@ -45,13 +47,27 @@ SingleInstance::SingleInstance(const QString& directory, const QString& display,
 
 QString SingleInstance::defaultDirectory() {
     const QString runtime = qEnvironmentVariable("XDG_RUNTIME_DIR");
-    return runtime.isEmpty() ? QDir::tempPath() : runtime;
+    if (!runtime.isEmpty()) {
+        return runtime;
+    }
+    const QString cache = QStandardPaths::writableLocation(QStandardPaths::GenericCacheLocation);
+    const QString ours = QDir(cache).filePath(QStringLiteral("tarnwick"));
+    QDir().mkpath(ours);
+    QFile::setPermissions(ours, QFileDevice::ReadOwner | QFileDevice::WriteOwner |
+                                    QFileDevice::ExeOwner);
+    return ours;
 }
 
 SingleInstance::Role SingleInstance::claim() {
     m_lock = std::make_unique<QLockFile>(m_base + QStringLiteral(".lock"));
     // A lock left by a crashed instance is taken over (QLockFile checks its pid).
-    if (m_lock->tryLock(0)) {
+    const bool locked = m_lock->tryLock(0);
+    if (!locked && m_lock->error() != QLockFile::LockFailedError) {
+        // Nobody else runs; we just cannot tell later starts that we do.
+        qCWarning(lcApp).noquote() << "cannot take the lock" << m_base + QStringLiteral(".lock");
+        return Role::primary;
+    }
+    if (locked) {
         QLocalServer::removeServer(m_base + QStringLiteral(".socket"));
         if (!m_server.listen(m_base + QStringLiteral(".socket"))) {
             // Still the instance; a second start just cannot bring its window up.

@@ -26,8 +26,9 @@ public:
 
     Role claim();
 
-    // The directory the running program uses: $XDG_RUNTIME_DIR, else the
-    // temporary directory (with the user id in the names).
+    // The directory the running program uses: $XDG_RUNTIME_DIR, else a
+    // directory of ours in the user's cache directory, never a shared one
+    // where another user could take the names first.
     static QString defaultDirectory();
 
 signals:

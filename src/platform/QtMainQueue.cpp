@@ -1,15 +1,27 @@
 #include "platform/QtMainQueue.h"
 
-#include <QCoreApplication>
 #include <QMetaObject>
 
 namespace tarnwick {
 
+QtMainQueue::QtMainQueue() : m_receiver(std::make_unique<QObject>()) {}
+
+QtMainQueue::~QtMainQueue() {
+    close();
+}
+
 void QtMainQueue::post(std::function<void()> fn) {
-    // A command may finish after the application has gone: its completion is dropped.
-    if (QCoreApplication* app = QCoreApplication::instance()) {
-        QMetaObject::invokeMethod(app, std::move(fn), Qt::QueuedConnection);
+    // Under the lock: the receiver cannot go while work is being posted to it.
+    const std::lock_guard lock(m_mutex);
+    if (m_receiver) {
+        QMetaObject::invokeMethod(m_receiver.get(), std::move(fn), Qt::QueuedConnection);
     }
+}
+
+void QtMainQueue::close() {
+    const std::lock_guard lock(m_mutex);
+    // Its pending events go with it.
+    m_receiver.reset();
 }
 
 } // namespace tarnwick

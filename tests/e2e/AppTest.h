@@ -76,14 +76,19 @@ protected:
     std::filesystem::path errFile(const std::string& name) const {
         return m_sandbox.root() / (name + ".err");
     }
-    // tarnwick on our display, its stderr in a file of the given name.
-    std::unique_ptr<Process> start(const std::string& name,
-                                   std::map<std::string, std::string> extra = {}) const {
+    // What tarnwick is started with: the sandbox, our display unless extra names one, extra.
+    std::vector<std::string> environment(std::map<std::string, std::string> extra) const {
         extra.emplace("DISPLAY", m_x->display());
         // Unreachable: no tray, and no session bus autolaunched on our display.
         extra.emplace("DBUS_SESSION_BUS_ADDRESS",
                       "unix:path=" + m_sandbox.root().string() + "/none");
-        return Process::spawn({TARNWICK_BINARY}, m_sandbox.environment(extra), errFile(name));
+        return m_sandbox.environment(extra);
+    }
+    // tarnwick on our display, its stderr in a file of the given name.
+    std::unique_ptr<Process> start(const std::string& name,
+                                   const std::map<std::string, std::string>& extra = {},
+                                   std::vector<std::string> argv = {TARNWICK_BINARY}) const {
+        return Process::spawn(std::move(argv), environment(extra), errFile(name));
     }
     std::string log() const { return readWholeFile(errFile("tarnwick")); }
     // The app's log lines without their time stamps; a line without a

@@ -4,9 +4,12 @@
 #include "e2e/AppTest.h"
 
 #include <cstdlib>
+#include <fstream>
+#include <unistd.h>
 
 namespace tarnwick::test {
 namespace {
+namespace fs = std::filesystem;
 
 TEST_F(AppTest, TriggersRunOncePerEntryAndPressAndTheLogSaysSo) {
     const std::vector<std::pair<std::string, std::string>> corners{{"topLeft", "Top-Left"},
@@ -21,6 +24,7 @@ TEST_F(AppTest, TriggersRunOncePerEntryAndPressAndTheLogSaysSo) {
     command["topRight"] =
         "printf \"%s %d%%\\n\" \"\u00e9\" 5 >> '" + marker("topRight").string() + "'; : \"%n %s\"";
     command["bottomLeft"] += "; exit 3";
+    command["bottomRight"] += "; env > '" + marker("env").string() + "'";
     std::vector<nlohmann::json> bindings;
     for (const auto& [name, label] : corners) {
         bindings.push_back(binding(corner(name), command[name]));
@@ -31,13 +35,32 @@ TEST_F(AppTest, TriggersRunOncePerEntryAndPressAndTheLogSaysSo) {
     bindings.push_back(binding(hotkey("\u2303\u2325T", 6144), "true"));
     ASSERT_EQ(m_client->grabKey(kT, kControl | kMod1), 0);
     writeConfig(bindings);
+    // Without a runtime directory, names that another user took first in the
+    // shared temporary directory stop nothing.
+    const fs::path taken = "/tmp/tarnwick-" + std::to_string(::getuid()) + "-_" +
+                           m_x->display().substr(1);
+    const struct Foreign {
+        explicit Foreign(const fs::path& base) : lock(base.string() + ".lock"),
+                                                 socket(base.string() + ".socket") {
+            fs::create_directory(lock);
+            std::ofstream{socket};
+            EXPECT_EQ(::chown(lock.c_str(), 65534, 65534) | ::chown(socket.c_str(), 65534, 65534), 0);
+        }
+        ~Foreign() { fs::remove(lock), fs::remove(socket); }
+        fs::path lock, socket;
+    } foreign(taken);
     // When the server goes, Qt calls exit() from deep inside its event handling
     // and leaves everything allocated: a leak check then finds only that.
     const char* asan = std::getenv("ASAN_OPTIONS");
-    // A Wayland-looking session is said once; the triggers still run.
-    m_app = start("tarnwick",
-                  {{"WAYLAND_DISPLAY", "wayland-0"},
-                   {"ASAN_OPTIONS", std::string(asan != nullptr ? asan : "") + ":detect_leaks=0"}});
+    // A Wayland-looking session is said once; the triggers still run. The
+    // display on the command line wins over $DISPLAY, for Qt and for us.
+    const std::map<std::string, std::string> extra{
+        {"WAYLAND_DISPLAY", "wayland-0"},
+        {"XDG_RUNTIME_DIR", ""},
+        {"DISPLAY", ":97"},
+        {"ASAN_OPTIONS", std::string(asan != nullptr ? asan : "") + ":detect_leaks=0"}};
+    m_app = start("tarnwick", extra, {TARNWICK_BINARY, "-display", m_x->display()});
+    const auto startedWith = environment(extra);
     ASSERT_TRUE(m_app);
     std::vector<std::string> expected{
         "Tarnwick: Wayland session: hot corners and hotkeys only see X11 (XWayland) windows"};
@@ -57,7 +80,7 @@ TEST_F(AppTest, TriggersRunOncePerEntryAndPressAndTheLogSaysSo) {
 
     // A second start shows the first one's settings window and exits.
     EXPECT_NE(m_x->run("xwininfo -name Tarnwick >/dev/null 2>&1"), 0);
-    auto second = start("second");
+    auto second = start("second", {{"XDG_RUNTIME_DIR", ""}});
     ASSERT_TRUE(second);
     EXPECT_EQ(second->waitForExit(kDeadline), 0) << readWholeFile(errFile("second"));
     EXPECT_TRUE(eventually([&] { return m_x->run("xwininfo -name Tarnwick >/dev/null 2>&1") == 0; },
@@ -81,6 +104,16 @@ TEST_F(AppTest, TriggersRunOncePerEntryAndPressAndTheLogSaysSo) {
     EXPECT_EQ(runs("bottomRight"), 2u);
     EXPECT_EQ(runs("bottomLeft"), 2u);
     EXPECT_EQ(runs("hotkey"), 2u);
+    // Commands see the environment we were started with, and what the shell adds.
+    std::vector<std::string> seen;
+    std::istringstream env(readWholeFile(marker("env")));
+    for (std::string line; std::getline(env, line);) {
+        if (!std::regex_match(line, std::regex("(LOGNAME|SHLVL|PWD|OLDPWD|_)=.*"))) {
+            seen.push_back(line);
+        }
+    }
+    std::ranges::sort(seen);
+    EXPECT_EQ(seen, startedWith);
 }
 
 } // namespace

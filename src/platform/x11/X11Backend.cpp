@@ -11,9 +11,9 @@
 
 namespace tarnwick::x11 {
 
-X11Backend::Opened X11Backend::open() {
-    auto pointer = Display::open();
-    auto keyboard = Display::open();
+X11Backend::Opened X11Backend::open(const std::string& name) {
+    auto pointer = Display::open(name);
+    auto keyboard = Display::open(name);
     if (!pointer.display || !keyboard.display) {
         return {nullptr, !pointer.error.empty() ? pointer.error : keyboard.error};
     }

@@ -19,8 +19,8 @@ class X11PointerSource;
 class X11Backend final : public DesktopBackend, public WindowEffects {
 public:
     struct Opened;
-    // Connects to $DISPLAY.
-    static Opened open();
+    // Connects to the named display, or to $DISPLAY when name is empty.
+    static Opened open(const std::string& name = {});
 
     ~X11Backend() override;
     X11Backend(const X11Backend&) = delete;
