@@ -367,7 +367,70 @@ void BM_IdleCpu(benchmark::State& state) {
     report(state, "idle_cpu_percent", used * 100 / seconds);
 }
 
+std::size_t openDescriptors(pid_t pid) {
+    std::error_code error;
+    const fs::directory_iterator fds("/proc/" + std::to_string(pid) + "/fd", error);
+    return error ? 0 : static_cast<std::size_t>(std::distance(fds, fs::directory_iterator()));
+}
+
+// Children of pid that have ended and were not reaped.
+std::size_t zombiesOf(pid_t pid) {
+    std::size_t count = 0;
+    for (const auto& entry : fs::directory_iterator("/proc")) {
+        const std::string stat = tarnwick::test::readWholeFile(entry.path() / "stat");
+        const auto close = stat.rfind(')');
+        if (close == std::string::npos) {
+            continue;
+        }
+        char state = 0;
+        long parent = 0;
+        std::istringstream(stat.substr(close + 2)) >> state >> parent;
+        count += state == 'Z' && parent == pid ? 1 : 0;
+    }
+    return count;
+}
+
+// 1,000 presses in bursts of 50: as many runs and log lines as presses, and
+// no descriptors, threads, zombies or memory left behind.
+void BM_HotkeyBursts(benchmark::State& state) {
+    RunningApp running;
+    if (!running.start()) {
+        state.SkipWithError("tarnwick did not start");
+        return;
+    }
+    const pid_t pid = running.app->pid();
+    const std::size_t fds = openDescriptors(pid);
+    const double threads = statusKb(pid, "Threads");
+    const double rss = statusKb(pid, "VmRSS");
+    TestClient& client = *shared().client;
+    for (auto _ : state) {
+        for (int burst = 0; burst < 20; ++burst) {
+            for (int press = 0; press < 50; ++press) {
+                client.chord({kSuperL, kAltL}, kT);
+            }
+            client.sync();
+            sleepFor(milliseconds(300));
+        }
+    }
+    tarnwick::test::eventually([&] { return stamps(running.hotkeyStamps).size() >= 1000; },
+                               std::chrono::seconds(30));
+    sleepFor(milliseconds(1000));
+    const std::string log = tarnwick::test::readWholeFile(running.sandbox.root() / "tarnwick.stderr");
+    std::size_t lines = 0;
+    for (auto at = log.find("Tarnwick: hotkey ran"); at != std::string::npos;
+         at = log.find("Tarnwick: hotkey ran", at + 1)) {
+        ++lines;
+    }
+    report(state, "bursts_runs", static_cast<double>(stamps(running.hotkeyStamps).size()));
+    report(state, "bursts_log_lines", static_cast<double>(lines));
+    report(state, "bursts_zombies", static_cast<double>(zombiesOf(pid)));
+    report(state, "bursts_fds_added", static_cast<double>(openDescriptors(pid)) - static_cast<double>(fds));
+    report(state, "bursts_threads_added", statusKb(pid, "Threads") - threads);
+    report(state, "bursts_rss_added_MB", (statusKb(pid, "VmRSS") - rss) / 1024);
+}
+
 BENCHMARK(BM_ResidentMemory)->Iterations(1)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_HotkeyBursts)->Iterations(1)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_ResidentMemoryWithSettingsOpen)->Iterations(1)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_HotkeyLatency)->Iterations(1)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_CornerLatency)->Iterations(1)->Unit(benchmark::kMillisecond);

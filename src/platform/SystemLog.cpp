@@ -16,7 +16,12 @@ SystemLog::~SystemLog() {
 }
 
 void SystemLog::write(std::string_view line) {
-    const std::string text(line);
+    // Neither syslog nor printf carries a NUL: it is written out, so that a
+    // command holding one is logged whole.
+    std::string text;
+    for (const char c : line) {
+        text += c == '\0' ? std::string_view("\\0") : std::string_view(&c, 1);
+    }
     ::syslog(LOG_NOTICE, "%s", text.c_str());
     if (m_echo != nullptr) {
         const QByteArray stamp = QDateTime::currentDateTime().toString(Qt::ISODateWithMs).toUtf8();

@@ -70,6 +70,12 @@ void AppModel::persist() {
     }
 }
 
+void AppModel::persistEdits() {
+    if (m_config.bindings != m_store.config.bindings) {
+        persist();
+    }
+}
+
 void AppModel::add() {
     emit bindingAboutToBeInserted(static_cast<int>(m_config.bindings.size()));
     m_config.bindings.emplace_back(

@@ -49,6 +49,8 @@ public:
     // Copies the configuration into the store, saves it, tells onSaveFailed
     // why when that failed, then calls onChange (whatever the save's outcome).
     Q_INVOKABLE void persist();
+    // persist(), when an edit of the bindings has not been saved yet.
+    void persistEdits();
     // Appends a new corner binding with the defaults above and persists.
     Q_INVOKABLE void add();
     // Removes every binding with binding's id and persists, also when none matched.

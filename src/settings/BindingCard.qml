@@ -19,7 +19,7 @@ Control {
     required property BindingListModel bindings
     required property HotkeyRecorder recorder
 
-    readonly property bool recording: recorder.recordingId === bindingId
+    readonly property bool recording: recorder.recordingRow === index
     // Named so the tests can read them; attached ToolTips are out of their reach.
     readonly property string recordHint: qsTr("Records a shortcut. ⌘ is Super, ⌥ Alt, ⌃ Ctrl, ⇧ Shift.")
     readonly property string runHint: qsTr("Test run now")
@@ -34,7 +34,7 @@ Control {
     }
 
     // A card that goes away while recording must not leave the recorder taking keys.
-    Component.onDestruction: card.recorder.stop(card.bindingId)
+    Component.onDestruction: card.recorder.stop(card.index)
 
     contentItem: ColumnLayout {
         spacing: 10
@@ -57,7 +57,7 @@ Control {
                 font.weight: Font.DemiBold
                 background: Item {}
                 onTextEdited: card.model.name = text
-                onAccepted: card.bindings.persist()
+                onEditingFinished: card.bindings.persistEdits()
             }
             Switch {
                 objectName: "enabledSwitch"
@@ -145,7 +145,7 @@ Control {
                 ToolTip.visible: hovered
                 ToolTip.delay: 500
                 ToolTip.text: card.recordHint
-                onClicked: card.recorder.toggle(card.bindingId)
+                onClicked: card.recorder.toggle(card.index)
             }
             Item { Layout.fillWidth: true }
         }
@@ -175,7 +175,7 @@ Control {
                     font.pixelSize: 12
                     background: Item {}
                     onTextEdited: card.model.command = text
-                    onAccepted: card.bindings.persist()
+                    onEditingFinished: card.bindings.persistEdits()
                 }
                 ToolButton {
                     objectName: "runButton"

@@ -107,16 +107,6 @@ bool BindingListModel::hasRow(int row) const {
     return row >= 0 && row < rowCount();
 }
 
-int BindingListModel::rowOf(const QString& id) const {
-    const auto& bindings = m_model.config().bindings;
-    for (std::size_t row = 0; row < bindings.size(); ++row) {
-        if (text(bindings[row].id.toString()) == id) {
-            return static_cast<int>(row);
-        }
-    }
-    return -1;
-}
-
 bool BindingListModel::setHotkey(int row, std::uint32_t keyCode, std::uint32_t modifiers,
                                  const QString& display) {
     if (!hasRow(row)) {
@@ -129,6 +119,10 @@ bool BindingListModel::setHotkey(int row, std::uint32_t keyCode, std::uint32_t m
 
 void BindingListModel::persist() {
     m_model.persist();
+}
+
+void BindingListModel::persistEdits() {
+    m_model.persistEdits();
 }
 
 void BindingListModel::add() {

@@ -34,11 +34,10 @@ public:
     bool setData(const QModelIndex& index, const QVariant& value, int role) override;
     QHash<int, QByteArray> roleNames() const override;
 
-    // The row of the binding with this id, or -1: a recording outlives
-    // reorderings and finds its binding again.
-    int rowOf(const QString& id) const;
     bool setHotkey(int row, std::uint32_t keyCode, std::uint32_t modifiers, const QString& display);
     Q_INVOKABLE void persist();
+    // Saves text typed into a card once the user is done with the field.
+    Q_INVOKABLE void persistEdits();
     Q_INVOKABLE void add();
     Q_INVOKABLE void remove(int row);
     // Runs the row's command as it stands, whatever the switches say.

@@ -72,10 +72,21 @@ QWindow* windowOf(QObject* target) {
 
 HotkeyRecorder::HotkeyRecorder(BindingListModel& bindings, const KeyTranslation& keys,
                                QObject* parent)
-    : QObject(parent), m_bindings(bindings), m_keys(keys) {}
+    : QObject(parent), m_bindings(bindings), m_keys(keys) {
+    // A row removed, or all rows replaced, while recording: nothing is recorded.
+    connect(&bindings, &QAbstractItemModel::rowsRemoved, this,
+            &HotkeyRecorder::stopUnlessStillThere);
+    connect(&bindings, &QAbstractItemModel::modelReset, this,
+            &HotkeyRecorder::stopUnlessStillThere);
+    // Earlier rows inserted or removed: the recording row moved.
+    connect(&bindings, &QAbstractItemModel::rowsInserted, this,
+            &HotkeyRecorder::recordingRowChanged);
+    connect(&bindings, &QAbstractItemModel::rowsRemoved, this,
+            &HotkeyRecorder::recordingRowChanged);
+}
 
 HotkeyRecorder::~HotkeyRecorder() {
-    if (!m_recordingId.isEmpty() && QCoreApplication::instance() != nullptr) {
+    if (m_filtering && QCoreApplication::instance() != nullptr) {
         QCoreApplication::instance()->removeEventFilter(this);
     }
 }
@@ -89,44 +100,53 @@ void HotkeyRecorder::setWindow(QWindow* window) {
     }
     m_hidden = connect(window, &QWindow::visibleChanged, this, [this](bool visible) {
         if (!visible) {
-            setRecordingId(QString());
+            record(-1);
         }
     });
     m_deactivated = connect(window, &QWindow::activeChanged, this, [this] {
         if (m_window != nullptr && !m_window->isActive()) {
-            setRecordingId(QString());
+            record(-1);
         }
     });
 }
 
-void HotkeyRecorder::toggle(const QString& bindingId) {
-    setRecordingId(m_recordingId == bindingId ? QString() : bindingId);
+void HotkeyRecorder::toggle(int row) {
+    record(recordingRow() == row ? -1 : row);
 }
 
-void HotkeyRecorder::stop(const QString& bindingId) {
-    if (m_recordingId == bindingId) {
-        setRecordingId(QString());
+void HotkeyRecorder::stop(int row) {
+    if (recordingRow() == row) {
+        record(-1);
     }
 }
 
-void HotkeyRecorder::setRecordingId(const QString& id) {
-    if (id == m_recordingId) {
+void HotkeyRecorder::stopUnlessStillThere() {
+    if (m_filtering && !m_recording.isValid()) {
+        record(-1);
+    }
+}
+
+void HotkeyRecorder::record(int row) {
+    const QModelIndex index = m_bindings.index(row);
+    if (index == m_recording && index.isValid() == m_filtering) {
         return;
     }
-    const bool wasRecording = !m_recordingId.isEmpty();
-    m_recordingId = id;
-    if (QCoreApplication* app = QCoreApplication::instance()) {
-        if (!wasRecording && !id.isEmpty()) {
+    m_recording = index;
+    const bool filtering = index.isValid();
+    if (QCoreApplication* app = QCoreApplication::instance();
+        app != nullptr && filtering != m_filtering) {
+        if (filtering) {
             app->installEventFilter(this);
-        } else if (wasRecording && id.isEmpty()) {
+        } else {
             app->removeEventFilter(this);
         }
     }
-    emit recordingIdChanged();
+    m_filtering = filtering;
+    emit recordingRowChanged();
 }
 
 bool HotkeyRecorder::eventFilter(QObject* watched, QEvent* event) {
-    if (m_recordingId.isEmpty() ||
+    if (!m_recording.isValid() ||
         (event->type() != QEvent::KeyPress && event->type() != QEvent::ShortcutOverride) ||
         m_window == nullptr || windowOf(watched) != m_window) {
         return QObject::eventFilter(watched, event);
@@ -146,8 +166,8 @@ bool HotkeyRecorder::eventFilter(QObject* watched, QEvent* event) {
 }
 
 void HotkeyRecorder::take(const QKeyEvent& event) {
-    const QString id = m_recordingId;
-    setRecordingId(QString());
+    const int row = recordingRow();
+    record(-1);
     const auto virtualKey = m_keys.virtualKeyFor(event.nativeScanCode());
     // A key outside the stored table cannot be grabbed later: nothing is recorded.
     if (!virtualKey) {
@@ -155,11 +175,6 @@ void HotkeyRecorder::take(const QKeyEvent& event) {
     }
     const HotkeyCombo combo = comboFromKeyDown(static_cast<std::uint16_t>(*virtualKey),
                                                modifierFlags(event.modifiers()), keyText(event));
-    // The binding may have moved or gone since recording began.
-    const int row = m_bindings.rowOf(id);
-    if (row < 0) {
-        return;
-    }
     if (m_bindings.setHotkey(row, combo.keyCode, combo.modifiers,
                              QString::fromStdString(combo.display))) {
         m_bindings.persist();

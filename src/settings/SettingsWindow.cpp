@@ -32,9 +32,14 @@ SettingsWindow::SettingsWindow(Services services)
     qml_register_types_Tarnwick_Settings();
     if (services.onRecording) {
         QObject::connect(
-            m_recorder.get(), &HotkeyRecorder::recordingIdChanged, m_recorder.get(),
-            [recorder = m_recorder.get(), onRecording = std::move(services.onRecording)] {
-                onRecording(!recorder->recordingId().isEmpty());
+            m_recorder.get(), &HotkeyRecorder::recordingRowChanged, m_recorder.get(),
+            [recorder = m_recorder.get(), onRecording = std::move(services.onRecording),
+             was = false]() mutable {
+                // Told of changes only: the row may just have moved.
+                if (const bool now = recorder->recordingRow() >= 0; now != was) {
+                    was = now;
+                    onRecording(now);
+                }
             });
     }
     // The software scene graph: a fraction of the OpenGL one's memory, and
@@ -45,6 +50,15 @@ SettingsWindow::SettingsWindow(Services services)
     m_engine->addImportPath(QStringLiteral("qrc:/"));
     m_view = std::make_unique<QQuickView>(m_engine.get(), nullptr);
     m_recorder->setWindow(m_view.get());
+    // Text typed but not yet confirmed is kept when the window or the program goes.
+    QObject::connect(m_view.get(), &QWindow::visibleChanged, m_bindings.get(),
+                     [bindings = m_bindings.get()](bool visible) {
+                         if (!visible) {
+                             bindings->persistEdits();
+                         }
+                     });
+    QObject::connect(qApp, &QCoreApplication::aboutToQuit, m_bindings.get(),
+                     &BindingListModel::persistEdits);
     // Only a compositor can show what lies behind the window.
     const bool translucent = services.effects.translucencyAvailable();
     if (translucent) {

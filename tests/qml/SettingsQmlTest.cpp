@@ -37,7 +37,7 @@ public:
     }
 
     Q_INVOKABLE void reset(bool seeded) {
-        recorder.stop(recorder.recordingId());
+        recorder.stop(recorder.recordingRow());
         model.setConfig(seeded ? ConfigStore::seed() : AppConfig{});
         m_saves = 0;
         emit savesChanged();

@@ -43,7 +43,7 @@ TestCase {
     }
     function cleanup() {
         // A test that leaves a recording behind would take the next test's keys.
-        recorder.stop(recorder.recordingId)
+        recorder.stop(recorder.recordingRow)
     }
 
     function test_textsAndBackground() {
@@ -80,11 +80,12 @@ TestCase {
         compare(probe.field(0, "name"), "New command")
     }
 
-    function test_textFieldsSaveOnReturnOnly_data() {
+    function test_textFieldsSaveWhenDone_data() {
         return [{ tag: "name", row: 0, field: "nameField", role: "name", key: Qt.Key_Return },
-                { tag: "command", row: 1, field: "commandField", role: "command", key: Qt.Key_Enter }]
+                { tag: "command", row: 1, field: "commandField", role: "command", key: Qt.Key_Enter },
+                { tag: "focus leaves", row: 1, field: "nameField", role: "name", key: Qt.Key_Tab }]
     }
-    function test_textFieldsSaveOnReturnOnly(data) {
+    function test_textFieldsSaveWhenDone(data) {
         const field = part(card(makeView(true), data.row), data.field)
         field.forceActiveFocus()
         field.selectAll()
@@ -156,22 +157,22 @@ TestCase {
         const theCard = card(view, 1)
         const button = part(theCard, "recordButton")
         click(button)
-        compare([recorder.recordingId, button.text], [theCard.bindingId, "Press keys\u2026"])
+        compare([recorder.recordingRow, button.text], [1, "Press keys\u2026"])
         click(button)
-        compare([recorder.recordingId, button.text, probe.saves], ["", "\u2318\u2325T", 0])
+        compare([recorder.recordingRow, button.text, probe.saves], [-1, "\u2318\u2325T", 0])
         // QTest's key events carry no keycode: recording stops, nothing is recorded.
         click(button)
         keyClick(Qt.Key_T, Qt.ControlModifier | Qt.ShiftModifier)
-        compare([recorder.recordingId, probe.saves], ["", 0])
+        compare([recorder.recordingRow, probe.saves], [-1, 0])
         click(button)
         // A modifier alone waits for its key (X keycode 37 is Left Control, 28 is T).
         probe.nativeKeyPress(button, Qt.Key_Control, Qt.ControlModifier, 37, "")
-        compare(recorder.recordingId, theCard.bindingId)
+        compare(recorder.recordingRow, 1)
         probe.nativeKeyPress(button, Qt.Key_T, Qt.ControlModifier | Qt.ShiftModifier, 28, "\u0014")
-        compare([recorder.recordingId, probe.saves, button.text], ["", 1, "\u2303\u21E7T"])
+        compare([recorder.recordingRow, probe.saves, button.text], [-1, 1, "\u2303\u21E7T"])
         // The card goes while recording: the recording goes with it.
         click(button)
         click(part(theCard, "deleteButton"))
-        tryCompare(recorder, "recordingId", "")
+        tryCompare(recorder, "recordingRow", -1)
     }
 }

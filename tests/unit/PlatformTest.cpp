@@ -1,4 +1,5 @@
 #include "platform/QtMainQueue.h"
+#include "platform/SystemLog.h"
 
 #include <gtest/gtest.h>
 
@@ -40,6 +41,18 @@ TEST(QtMainQueue, QuittingWhileWorkIsPostedFromOtherThreads) {
         std::this_thread::sleep_for(std::chrono::milliseconds(3));
         EXPECT_EQ(*ran, before) << "work ran after its loop had ended";
     }
+}
+
+TEST(SystemLog, ALineHoldingANulIsWrittenWhole) {
+    constexpr char line[] = "ran \"rm -rf ~/\0.cache/x\" ok=false";
+    std::FILE* echo = std::tmpfile();
+    SystemLog(echo).write(std::string_view(line, sizeof line - 1));
+    std::rewind(echo);
+    char written[200] = {};
+    ASSERT_NE(std::fgets(written, sizeof written, echo), nullptr);
+    std::fclose(echo);
+    EXPECT_TRUE(std::string_view(written).ends_with(" ran \"rm -rf ~/\\0.cache/x\" ok=false\n"))
+        << written;
 }
 
 } // namespace
