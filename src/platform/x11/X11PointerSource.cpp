@@ -19,12 +19,14 @@ namespace tarnwick::x11 {
 namespace {
 
 // After a batch, motion piles up unread for a while, so that a 1 kHz mouse
-// costs a handful of wakeups a second instead of 1,000. The pause is as long
-// as the pointer needs to reach the nearest corner at a hard flick's speed,
-// within these bounds: near a corner an entry is seen within 8 ms.
-constexpr double kFlickPixelsPerMs = 3.0;
-constexpr std::chrono::milliseconds kShortestPause{8};
-constexpr std::chrono::milliseconds kLongestPause{100};
+// costs under a hundred wakeups a second instead of 1,000. The pause is as
+// long as the pointer needs to reach the nearest corner at a glide faster
+// than a hard flick, within these bounds. The longest is well under the
+// 20 ms a quick touch of a corner lasts, so that no entry and exit fall into
+// one pause; a jump (a tablet, a touchscreen) is seen at most that late.
+constexpr double kFlickPixelsPerMs = 30.0;
+constexpr std::chrono::milliseconds kShortestPause{2};
+constexpr std::chrono::milliseconds kLongestPause{12};
 
 // Buttons 1 to 3 held: the move is a drag. 4 to 7 are the wheels' clicks.
 constexpr std::uint16_t kButtonMask = 0x0700;
@@ -317,7 +319,8 @@ private:
             return false;
         }
         m_location = m_layout.toGlobal(reply->root_x, reply->root_y);
-        m_dragging = (reply->mask & kButtonMask) != 0 || std::exchange(m_dragMotion, false);
+        const bool draggedBefore = std::exchange(m_dragMotion, false);
+        m_dragging = draggedBefore || (reply->mask & kButtonMask) != 0;
         return true;
     }
 

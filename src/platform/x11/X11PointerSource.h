@@ -19,7 +19,7 @@ class Display;
 //
 // A 1 kHz mouse would wake us 1,000 times a second. So after each batch of
 // motion it stops listening for a pause, for longer the farther the pointer
-// is from a corner (8 to 100 ms), and when the pause ends it queries where
+// is from a corner (2 to 12 ms), and when the pause ends it queries where
 // the pointer went: while the pointer moves, one wakeup and one query per
 // pause. It holds off reading its Display meanwhile: give it a Display of
 // its own, so that other services' events are not held with it.
