@@ -40,18 +40,19 @@ void AppDelegate::applicationDidFinishLaunching() {
             self->reportProblem("Settings could not be saved: " + reason);
         }
     };
-    createStatusItem();
-    if (problem) {
-        reportProblem(problem->message);
-    }
-    rebuildMenu();
     m_corners.onCorner = [self](ScreenCorner corner) {
         if (self) {
             self->handleCorner(corner);
         }
     };
+    // The triggers first: the tray and its fonts take longer than the grabs.
     m_corners.start();
     reload();
+    createStatusItem();
+    rebuildMenu();
+    if (problem) {
+        reportProblem(problem->message);
+    }
 }
 
 void AppDelegate::reload() {
