@@ -49,7 +49,6 @@ void AppDelegate::applicationDidFinishLaunching() {
     m_corners.start();
     reload();
     createStatusItem();
-    rebuildMenu();
     if (problem) {
         reportProblem(problem->message);
     }
@@ -134,6 +133,7 @@ void AppDelegate::createStatusItem() {
     m_statusItem->setIcon(QIcon(QStringLiteral(":/tarnwick/icons/tarnwick.svg")));
     m_statusItem->setToolTip(QStringLiteral("Tarnwick"));
     m_statusItem->show();
+    m_statusItem->setContextMenu(m_menu.get());
 }
 
 // WORKAROUND: Qt 6.4's StatusNotifierItem exporter keeps using a context
@@ -155,9 +155,6 @@ void AppDelegate::rebuildMenu() {
         quit->setShortcut(QKeySequence(QStringLiteral("Ctrl+Q")));
         quit->setShortcutVisibleInContextMenu(true);
         connect(quit, &QAction::triggered, qApp, &QCoreApplication::quit, Qt::QueuedConnection);
-        if (m_statusItem) {
-            m_statusItem->setContextMenu(m_menu.get());
-        }
     }
     // The item names what choosing it will do.
     m_switchAction->setText(m_services.model.config().globalEnabled
