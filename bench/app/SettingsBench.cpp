@@ -47,7 +47,7 @@ void BM_SettingsFirstFrame(benchmark::State& state) {
     for (auto _ : state) {
         QElapsedTimer timer;
         timer.start();
-        SettingsWindow window({model, queue, desktop.keys(), desktop.windowEffects(), {}});
+        SettingsWindow window({model, queue, desktop.keys(), desktop.windowEffects(), {}, {}});
         QEventLoop loop;
         QObject::connect(&window.view(), &QQuickWindow::frameSwapped, &loop, &QEventLoop::quit);
         QTimer::singleShot(10000, &loop, &QEventLoop::quit);

@@ -7,7 +7,6 @@
 #include "services/DesktopBackend.h"
 #include "services/LogSink.h"
 #include "settings/AppModel.h"
-#include "settings/SettingsWindow.h"
 #include "triggers/HotkeyManager.h"
 
 #include <QAction>
@@ -17,12 +16,18 @@
 #include <QPointer>
 #include <QSystemTrayIcon>
 
+#include <malloc.h>
+
 namespace tarnwick {
 
 Q_LOGGING_CATEGORY(lcApp, "tarnwick.app", QtWarningMsg)
 
 AppDelegate::AppDelegate(Services services, QObject* parent)
-    : QObject(parent), m_services(services), m_corners(services.desktop.pointer()) {}
+    : QObject(parent), m_services(std::move(services)), m_corners(m_services.desktop.pointer()) {
+    m_releaseSettings.setSingleShot(true);
+    m_releaseSettings.setInterval(keepClosedSettings);
+    connect(&m_releaseSettings, &QTimer::timeout, this, &AppDelegate::releaseSettings);
+}
 
 AppDelegate::~AppDelegate() = default;
 
@@ -168,18 +173,30 @@ void AppDelegate::toggleEnabled() {
 }
 
 void AppDelegate::openSettings() {
+    m_releaseSettings.stop();
     if (!m_settingsWindow) {
         // The window, and the recorder in it, live no longer than this delegate.
-        m_settingsWindow = std::make_unique<SettingsWindow>(SettingsWindow::Services{
+        m_settingsWindow = m_services.makeSettings(SettingsPanel::Services{
             m_services.model, m_services.mainQueue, m_services.desktop.keys(),
             m_services.desktop.windowEffects(),
             // Our own grabs would take the very combination being recorded.
             [this](bool recording) {
                 m_recording = recording;
                 reload();
-            }});
+            },
+            [this] { m_releaseSettings.start(); }});
+        if (!m_settingsWindow) {
+            return;
+        }
     }
     m_settingsWindow->present();
+}
+
+// A window closed for a while goes with its QML engine, and the heap gives
+// the memory back; opening it again makes a new one.
+void AppDelegate::releaseSettings() {
+    m_settingsWindow.reset();
+    ::malloc_trim(0);
 }
 
 } // namespace tarnwick

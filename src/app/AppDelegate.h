@@ -1,10 +1,13 @@
 #pragma once
 
 #include "config/AppConfig.h"
+#include "settings/SettingsPanel.h"
 #include "triggers/HotCornerMonitor.h"
 
 #include <QObject>
+#include <QTimer>
 
+#include <functional>
 #include <memory>
 #include <string>
 
@@ -20,7 +23,6 @@ class DesktopBackend;
 class HotkeyManager;
 class LogSink;
 class MainQueue;
-class SettingsWindow;
 
 // Joins the program together: loads the configuration at launch, keeps the
 // triggers in step with the model, runs the commands bound to a corner or a
@@ -35,6 +37,9 @@ public:
         DesktopBackend& desktop;
         MainQueue& mainQueue;
         LogSink& log;
+        // Makes the settings window, or nothing when it cannot be had.
+        std::function<std::unique_ptr<SettingsPanel>(const SettingsPanel::Services&)>
+            makeSettings;
     };
 
     explicit AppDelegate(Services services, QObject* parent = nullptr);
@@ -53,10 +58,13 @@ public:
     static std::string cornerLogLine(ScreenCorner corner, const std::string& command, bool ok);
     static std::string hotkeyLogLine(const std::string& command, bool ok);
 
+    // How long a closed settings window is kept before its memory is given back.
+    static constexpr std::chrono::seconds keepClosedSettings{20};
+
     // For tests: the tray icon, its current menu, the settings window if made.
     QSystemTrayIcon* statusItem() const { return m_statusItem.get(); }
     QMenu* menu() const { return m_menu.get(); }
-    SettingsWindow* settingsWindow() const { return m_settingsWindow.get(); }
+    SettingsPanel* settingsWindow() const { return m_settingsWindow.get(); }
     HotCornerMonitor& corners() { return m_corners; }
 
 private:
@@ -64,6 +72,7 @@ private:
     void handleCorner(ScreenCorner corner);
     void createStatusItem();
     void reportProblem(const std::string& message);
+    void releaseSettings();
     void rebuildMenu();
 
     Services m_services;
@@ -72,7 +81,8 @@ private:
     std::unique_ptr<QMenu> m_menu;
     QAction* m_switchAction = nullptr;
     std::unique_ptr<QSystemTrayIcon> m_statusItem;
-    std::unique_ptr<SettingsWindow> m_settingsWindow;
+    std::unique_ptr<SettingsPanel> m_settingsWindow;
+    QTimer m_releaseSettings;
     bool m_recording = false;
 };
 

@@ -1,6 +1,7 @@
 #include "app/Application.h"
 
 #include "app/AppDelegate.h"
+#include "app/Logging.h"
 #include "app/SingleInstance.h"
 #include "config/ConfigStore.h"
 #include "platform/QtMainQueue.h"
@@ -10,6 +11,9 @@
 #include "triggers/HotkeyManager.h"
 
 #include <QApplication>
+#include <QDir>
+#include <QLibrary>
+#include <QMessageBox>
 #include <QTimer>
 
 #include <csignal>
@@ -51,6 +55,32 @@ struct QtArguments {
     int count = 0;
     std::string display;
 };
+
+// The settings window's plugin, beside the program in the build tree or
+// where the installation put it; loaded once and kept.
+std::unique_ptr<SettingsPanel> makeSettingsPanel(const SettingsPanel::Services& services) {
+    static MakeSettingsPanel make = nullptr;
+    QString errors;
+    const QDir bin(QCoreApplication::applicationDirPath());
+    for (const QString& dir : {bin.path(), bin.filePath(QStringLiteral(TARNWICK_PLUGIN_DIR_FROM_BIN))}) {
+        if (make != nullptr) {
+            break;
+        }
+        QLibrary plugin(QDir(dir).filePath(QStringLiteral("tarnwick-settings")));
+        make = reinterpret_cast<MakeSettingsPanel>(plugin.resolve(makeSettingsPanelSymbol));
+        errors += plugin.errorString() + QLatin1Char('\n');
+    }
+    if (make == nullptr) {
+        qCWarning(lcApp).noquote() << "cannot load the settings window:" << errors;
+        auto* box = new QMessageBox(QMessageBox::Critical, QStringLiteral("Tarnwick"),
+                                    QStringLiteral("The settings window could not be loaded."));
+        box->setDetailedText(errors);
+        box->setAttribute(Qt::WA_DeleteOnClose);
+        box->show();
+        return nullptr;
+    }
+    return std::unique_ptr<SettingsPanel>(make(services));
+}
 
 } // namespace
 
@@ -100,8 +130,10 @@ int runApplication(int argc, char* argv[]) {
     });
 
     HotkeyManager hotkeys(desktop.hotkeys(), mainQueue, log);
-    AppDelegate delegate(
-        {ConfigStore::shared(), AppModel::shared(), hotkeys, desktop, mainQueue, log});
+    // Never destroyed either: windows and callbacks may refer to it to the end.
+    static auto* const model = new AppModel(ConfigStore::shared());
+    AppDelegate delegate({ConfigStore::shared(), *model, hotkeys, desktop, mainQueue, log,
+                          makeSettingsPanel});
     QObject::connect(&instance, &SingleInstance::showSettingsRequested, &delegate,
                      &AppDelegate::openSettings);
     QTimer::singleShot(0, &delegate, &AppDelegate::applicationDidFinishLaunching);

@@ -7,12 +7,6 @@
 
 namespace tarnwick {
 
-AppModel& AppModel::shared() {
-    // Deliberately leaked: it must outlive every window and callback.
-    static auto* instance = new AppModel(ConfigStore::shared());
-    return *instance;
-}
-
 AppModel::AppModel(ConfigStore& store, QObject* parent) : QObject(parent), m_store(store) {}
 
 void AppModel::setConfig(AppConfig config) {

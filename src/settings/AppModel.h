@@ -3,7 +3,6 @@
 #include "config/AppConfig.h"
 
 #include <QObject>
-#include <QtQml/qqmlregistration.h>
 
 #include <cstddef>
 #include <functional>
@@ -18,8 +17,6 @@ class ConfigStore;
 // as list views need them.
 class AppModel final : public QObject {
     Q_OBJECT
-    QML_ELEMENT
-    QML_UNCREATABLE("the application's one model")
     Q_PROPERTY(
         bool globalEnabled READ globalEnabled WRITE setGlobalEnabled NOTIFY globalEnabledChanged)
     Q_PROPERTY(double cornerSensitivity READ cornerSensitivity WRITE setCornerSensitivity NOTIFY
@@ -29,9 +26,6 @@ public:
     // What add() appends.
     static constexpr const char* newBindingName = "New command";
     static constexpr const char* newBindingCommand = "notify-send hello";
-
-    // The model of the running program, over ConfigStore::shared(); never destroyed.
-    static AppModel& shared();
 
     explicit AppModel(ConfigStore& store, QObject* parent = nullptr);
 

@@ -52,9 +52,12 @@ SettingsWindow::SettingsWindow(Services services)
     m_recorder->setWindow(m_view.get());
     // Text typed but not yet confirmed is kept when the window or the program goes.
     QObject::connect(m_view.get(), &QWindow::visibleChanged, m_bindings.get(),
-                     [bindings = m_bindings.get()](bool visible) {
+                     [bindings = m_bindings.get(), onHidden = services.onHidden](bool visible) {
                          if (!visible) {
                              bindings->persistEdits();
+                             if (onHidden) {
+                                 onHidden();
+                             }
                          }
                      });
     QObject::connect(qApp, &QCoreApplication::aboutToQuit, m_bindings.get(),
@@ -94,6 +97,8 @@ SettingsWindow::SettingsWindow(Services services)
 
 SettingsWindow::~SettingsWindow() {
     m_recorder->setWindow(nullptr);
+    // Going is not closing: nobody is told.
+    QObject::disconnect(m_view.get(), nullptr, m_bindings.get(), nullptr);
     // The view goes before the engine that made its items, and both before
     // the objects the view's items refer to.
     m_view.reset();
@@ -127,3 +132,9 @@ void SettingsWindow::present() {
 }
 
 } // namespace tarnwick
+
+// The plugin's entry point (see SettingsPanel.h).
+extern "C" Q_DECL_EXPORT tarnwick::SettingsPanel*
+tarnwick_make_settings_panel(const tarnwick::SettingsPanel::Services& services) {
+    return new tarnwick::SettingsWindow(services);
+}

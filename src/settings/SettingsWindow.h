@@ -1,5 +1,7 @@
 #pragma once
 
+#include "settings/SettingsPanel.h"
+
 #include <functional>
 #include <memory>
 
@@ -16,29 +18,18 @@ class KeyTranslation;
 class MainQueue;
 class WindowEffects;
 
-// The settings window: made with its QML engine on first use, then kept.
-// Closing only hides it; it is centred once, at creation.
-class SettingsWindow {
+// The settings window with its QML engine. Closing only hides it; it is
+// centred once, at creation.
+class SettingsWindow final : public SettingsPanel {
 public:
     static constexpr int side = 580;
 
-    struct Services {
-        AppModel& model;
-        MainQueue& mainQueue;
-        const KeyTranslation& keys;
-        WindowEffects& effects;
-        // Told when a binding starts or stops recording a hotkey.
-        std::function<void(bool recording)> onRecording;
-    };
-
     explicit SettingsWindow(Services services);
-    ~SettingsWindow();
+    ~SettingsWindow() override;
     SettingsWindow(const SettingsWindow&) = delete;
     SettingsWindow& operator=(const SettingsWindow&) = delete;
 
-    // Shows the window, raised and focused; or, if its views failed to load,
-    // a message that says so.
-    void present();
+    void present() override;
     bool loaded() const;
 
     QQuickView& view() { return *m_view; }

@@ -63,7 +63,13 @@ struct Fixture {
     test::RecordingLogSink log;
     QtMainQueue queue;
     HotkeyManager hotkeys{desktop.hotkeyService, queue, log};
-    AppDelegate delegate{{store, model, hotkeys, desktop, queue, log}};
+    AppDelegate delegate{{store, model, hotkeys, desktop, queue, log,
+                          [](const SettingsPanel::Services& services) {
+                              return std::make_unique<SettingsWindow>(services);
+                          }}};
+    SettingsWindow& window() const {
+        return *static_cast<SettingsWindow*>(delegate.settingsWindow());
+    }
 };
 
 } // namespace
@@ -224,9 +230,9 @@ private slots:
     void textTypedIsSavedWhenTheWindowClosesOrTheProgramQuits() {
         Fixture f;
         f.delegate.openSettings();
-        BindingListModel& list = f.delegate.settingsWindow()->bindings();
+        BindingListModel& list = f.window().bindings();
         QVERIFY(list.setData(list.index(0), QStringLiteral("typed"), BindingListModel::NameRole));
-        f.delegate.settingsWindow()->view().close();
+        f.window().view().close();
         QCOMPARE(f.saved().bindings[0].name, std::string("typed"));
         QVERIFY(list.setData(list.index(1), QStringLiteral("echo"), BindingListModel::CommandRole));
         f.delegate.menu()->actions().back()->trigger();
@@ -243,9 +249,9 @@ private slots:
         cfg.bindings[2].id = cfg.bindings[1].id;
         Fixture f(cfg);
         f.delegate.openSettings();
-        QQuickView& view = f.delegate.settingsWindow()->view();
+        QQuickView& view = f.window().view();
         QVERIFY(QTest::qWaitForWindowActive(&view));
-        HotkeyRecorder& recorder = f.delegate.settingsWindow()->recorder();
+        HotkeyRecorder& recorder = f.window().recorder();
         const std::string before = test::readWholeFile(f.sandbox.configFile());
         const auto stoppedUnsaved = [&] {
             return recorder.recordingRow() < 0 && f.desktop.liveHotkeys() == 1 &&

@@ -1,18 +1,24 @@
 #!/usr/bin/env bash
 # Installs the build into a scratch prefix and checks that exactly the
-# program and its desktop files land in their XDG places.
+# program, its settings plugin and its desktop files land in their places.
 set -euo pipefail
 build_dir=$1
 stage=$(mktemp -d)
 trap 'rm -rf "$stage"' EXIT
 cmake --install "$build_dir" --prefix "$stage" >/dev/null
 expected="bin/tarnwick
+lib/tarnwick/libtarnwick-model.so
+lib/tarnwick/libtarnwick-settings.so
 share/applications/tarnwick.desktop
 share/icons/hicolor/scalable/apps/tarnwick.svg
 share/tarnwick/autostart/tarnwick.desktop"
 actual=$(cd "$stage" && find . -type f | sed 's|^\./||' | sort)
 if [ "$actual" != "$expected" ]; then
   printf 'installed files differ:\n%s\n' "$actual" >&2
+  exit 1
+fi
+# The settings plugin finds what it needs where it was installed.
+if ldd "$stage/lib/tarnwick/libtarnwick-settings.so" | grep 'not found'; then
   exit 1
 fi
 desktop-file-validate "$stage/share/applications/tarnwick.desktop" \

@@ -1,0 +1,1 @@
+// Everything the plugin holds comes from the settings library, linked whole.
