@@ -25,7 +25,7 @@ Q_LOGGING_CATEGORY(lcApp, "tarnwick.app", QtWarningMsg)
 AppDelegate::AppDelegate(Services services, QObject* parent)
     : QObject(parent), m_services(std::move(services)), m_corners(m_services.desktop.pointer()) {
     m_releaseSettings.setSingleShot(true);
-    m_releaseSettings.setInterval(keepClosedSettings);
+    m_releaseSettings.setInterval(m_services.keepClosedSettings);
     connect(&m_releaseSettings, &QTimer::timeout, this, &AppDelegate::releaseSettings);
 }
 

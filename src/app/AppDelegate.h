@@ -40,6 +40,8 @@ public:
         // Makes the settings window, or nothing when it cannot be had.
         std::function<std::unique_ptr<SettingsPanel>(const SettingsPanel::Services&)>
             makeSettings;
+        // How long a closed settings window is kept before its memory is given back.
+        std::chrono::milliseconds keepClosedSettings = std::chrono::seconds(20);
     };
 
     explicit AppDelegate(Services services, QObject* parent = nullptr);
@@ -57,9 +59,6 @@ public:
     // The log lines of a finished command, exactly as written.
     static std::string cornerLogLine(ScreenCorner corner, const std::string& command, bool ok);
     static std::string hotkeyLogLine(const std::string& command, bool ok);
-
-    // How long a closed settings window is kept before its memory is given back.
-    static constexpr std::chrono::seconds keepClosedSettings{20};
 
     // For tests: the tray icon, its current menu, the settings window if made.
     QSystemTrayIcon* statusItem() const { return m_statusItem.get(); }

@@ -6,15 +6,20 @@
 #include <QDir>
 #include <QFile>
 #include <QStandardPaths>
-#include <QLocalSocket>
 #include <QThread>
 
+#include <cerrno>
+#include <cstring>
+#include <string_view>
+#include <sys/socket.h>
+#include <sys/stat.h>
+#include <sys/un.h>
 #include <unistd.h>
 
 namespace tarnwick {
 namespace {
 
-constexpr QByteArrayView kShowSettings = "show-settings\n";
+constexpr std::string_view kShowSettings = "show-settings\n";
 
 QString sanitized(const QString& display) {
     QString result;
@@ -24,26 +29,30 @@ QString sanitized(const QString& display) {
     return result;
 }
 
+// The socket's address; false when the path does not fit.
+bool addressOf(const QString& path, sockaddr_un& address) {
+    const QByteArray bytes = QFile::encodeName(path);
+    address = {};
+    address.sun_family = AF_UNIX;
+    if (bytes.size() >= static_cast<qsizetype>(sizeof address.sun_path)) {
+        return false;
+    }
+    std::memcpy(address.sun_path, bytes.constData(), static_cast<std::size_t>(bytes.size()));
+    return true;
+}
+
+UniqueFd localSocket() {
+    return UniqueFd(::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC | SOCK_NONBLOCK, 0));
+}
+
 } // namespace
 
 SingleInstance::SingleInstance(const QString& directory, const QString& display, QObject* parent)
     : QObject(parent),
       m_base(QDir(directory).filePath(
-          QStringLiteral("tarnwick-%1-%2").arg(::getuid()).arg(sanitized(display)))) {
-    m_server.setSocketOptions(QLocalServer::UserAccessOption);
-    connect(&m_server, &QLocalServer::newConnection, this, [this] {
-        while (QLocalSocket* socket = m_server.nextPendingConnection()) {
-            connect(socket, &QLocalSocket::disconnected, socket, &QObject::deleteLater);
-            connect(socket, &QLocalSocket::readyRead, this, [this, socket] {
-                while (socket->canReadLine()) {
-                    if (socket->readLine() == kShowSettings.toByteArray()) {
-                        emit showSettingsRequested();
-                    }
-                }
-            });
-        }
-    });
-}
+          QStringLiteral("tarnwick-%1-%2").arg(::getuid()).arg(sanitized(display)))) {}
+
+SingleInstance::~SingleInstance() = default;
 
 QString SingleInstance::defaultDirectory() {
     const QString runtime = qEnvironmentVariable("XDG_RUNTIME_DIR");
@@ -68,10 +77,9 @@ SingleInstance::Role SingleInstance::claim() {
         return Role::primary;
     }
     if (locked) {
-        QLocalServer::removeServer(m_base + QStringLiteral(".socket"));
-        if (!m_server.listen(m_base + QStringLiteral(".socket"))) {
+        if (!listen()) {
             // Still the instance; a second start just cannot bring its window up.
-            qCWarning(lcApp).noquote() << "cannot listen for later starts:" << m_server.errorString();
+            qCWarning(lcApp).noquote() << "cannot listen for later starts:" << std::strerror(errno);
         }
         return Role::primary;
     }
@@ -86,16 +94,69 @@ SingleInstance::Role SingleInstance::claim() {
     return Role::failed;
 }
 
-bool SingleInstance::askRunningInstance() {
-    QLocalSocket socket;
-    socket.connectToServer(m_base + QStringLiteral(".socket"));
-    if (!socket.waitForConnected(500)) {
+bool SingleInstance::listen() {
+    sockaddr_un address{};
+    UniqueFd fd = localSocket();
+    if (!fd.valid() || !addressOf(m_base + QStringLiteral(".socket"), address)) {
         return false;
     }
-    socket.write(kShowSettings.data(), kShowSettings.size());
-    const bool sent = socket.waitForBytesWritten(1000);
-    socket.disconnectFromServer();
-    return sent;
+    // What is there was left by an instance before us: we hold the lock.
+    ::unlink(address.sun_path);
+    const mode_t mask = ::umask(0077); // the socket is ours alone
+    const bool bound = ::bind(fd.get(), reinterpret_cast<const sockaddr*>(&address),
+                              sizeof address) == 0;
+    ::umask(mask);
+    if (!bound || ::listen(fd.get(), 8) != 0) {
+        return false;
+    }
+    m_listener = std::move(fd);
+    m_listening = std::make_unique<QSocketNotifier>(m_listener.get(), QSocketNotifier::Read);
+    connect(m_listening.get(), &QSocketNotifier::activated, this, &SingleInstance::accept);
+    return true;
+}
+
+void SingleInstance::accept() {
+    for (;;) {
+        UniqueFd caller(::accept4(m_listener.get(), nullptr, nullptr, SOCK_CLOEXEC | SOCK_NONBLOCK));
+        if (!caller.valid()) {
+            return;
+        }
+        const int fd = caller.get();
+        auto notifier = std::make_unique<QSocketNotifier>(fd, QSocketNotifier::Read);
+        connect(notifier.get(), &QSocketNotifier::activated, this, [this, fd] { read(fd); });
+        m_callers[fd] = {std::move(caller), std::move(notifier)};
+    }
+}
+
+// A caller says one short line and goes; anything else ends its connection.
+void SingleInstance::read(int fd) {
+    char buffer[64];
+    const ssize_t n = ::recv(fd, buffer, sizeof buffer, 0);
+    if (n < 0 && (errno == EAGAIN || errno == EINTR)) {
+        return;
+    }
+    if (n > 0 && std::string_view(buffer, static_cast<std::size_t>(n)) == kShowSettings) {
+        emit showSettingsRequested();
+    }
+    if (auto caller = m_callers.find(fd); caller != m_callers.end()) {
+        caller->second.second->setEnabled(false);
+        // Not from inside the notifier's own signal.
+        caller->second.second.release()->deleteLater();
+        m_callers.erase(caller);
+    }
+}
+
+bool SingleInstance::askRunningInstance() const {
+    sockaddr_un address{};
+    UniqueFd fd(::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0));
+    if (!fd.valid() || !addressOf(m_base + QStringLiteral(".socket"), address) ||
+        ::connect(fd.get(), reinterpret_cast<const sockaddr*>(&address), sizeof address) != 0) {
+        return false;
+    }
+    const timeval timeout{1, 0};
+    ::setsockopt(fd.get(), SOL_SOCKET, SO_SNDTIMEO, &timeout, sizeof timeout);
+    return ::send(fd.get(), kShowSettings.data(), kShowSettings.size(), MSG_NOSIGNAL) ==
+           static_cast<ssize_t>(kShowSettings.size());
 }
 
 } // namespace tarnwick

@@ -1,10 +1,13 @@
 #pragma once
 
-#include <QLocalServer>
+#include "posix/UniqueFd.h"
+
 #include <QLockFile>
 #include <QObject>
+#include <QSocketNotifier>
 #include <QString>
 
+#include <map>
 #include <memory>
 
 namespace tarnwick {
@@ -12,6 +15,8 @@ namespace tarnwick {
 // One running instance per user and display. The first holds a lock file and
 // listens on a local socket beside it, both in the user's private runtime
 // directory; a later one asks it to show its settings window and goes.
+// A plain socket, not QLocalServer: Qt Network and what it loads would cost
+// the always-running program more than a megabyte.
 class SingleInstance final : public QObject {
     Q_OBJECT
 public:
@@ -23,6 +28,7 @@ public:
 
     // directory: where the lock and the socket live; display: the X display name.
     SingleInstance(const QString& directory, const QString& display, QObject* parent = nullptr);
+    ~SingleInstance() override;
 
     Role claim();
 
@@ -35,11 +41,17 @@ signals:
     void showSettingsRequested();
 
 private:
-    bool askRunningInstance();
+    bool listen();
+    void accept();
+    void read(int fd);
+    bool askRunningInstance() const;
 
     QString m_base;
     std::unique_ptr<QLockFile> m_lock;
-    QLocalServer m_server;
+    UniqueFd m_listener;
+    std::unique_ptr<QSocketNotifier> m_listening;
+    // Each caller's connection until it has said its line or gone.
+    std::map<int, std::pair<UniqueFd, std::unique_ptr<QSocketNotifier>>> m_callers;
 };
 
 } // namespace tarnwick

@@ -66,7 +66,8 @@ struct Fixture {
     AppDelegate delegate{{store, model, hotkeys, desktop, queue, log,
                           [](const SettingsPanel::Services& services) {
                               return std::make_unique<SettingsWindow>(services);
-                          }}};
+                          },
+                          std::chrono::milliseconds(0)}};
     SettingsWindow& window() const {
         return *static_cast<SettingsWindow*>(delegate.settingsWindow());
     }
@@ -230,11 +231,15 @@ private slots:
     void textTypedIsSavedWhenTheWindowClosesOrTheProgramQuits() {
         Fixture f;
         f.delegate.openSettings();
-        BindingListModel& list = f.window().bindings();
-        QVERIFY(list.setData(list.index(0), QStringLiteral("typed"), BindingListModel::NameRole));
+        BindingListModel* list = &f.window().bindings();
+        QVERIFY(list->setData(list->index(0), QStringLiteral("typed"), BindingListModel::NameRole));
         f.window().view().close();
         QCOMPARE(f.saved().bindings[0].name, std::string("typed"));
-        QVERIFY(list.setData(list.index(1), QStringLiteral("echo"), BindingListModel::CommandRole));
+        // A closed window is given back, and made anew when opened again.
+        QTRY_VERIFY(f.delegate.settingsWindow() == nullptr);
+        f.delegate.openSettings();
+        list = &f.window().bindings();
+        QVERIFY(list->setData(list->index(1), QStringLiteral("echo"), BindingListModel::CommandRole));
         f.delegate.menu()->actions().back()->trigger();
         QCOMPARE(QApplication::exec(), 0);
         QCOMPARE(f.saved().bindings[1].command, std::string("echo"));
