@@ -59,18 +59,24 @@ public:
     SettingsWindow* settingsWindow() const { return m_settingsWindow.get(); }
     HotCornerMonitor& corners() { return m_corners; }
 
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
 private:
     void reload();
     void handleCorner(ScreenCorner corner);
     void createStatusItem();
     void reportProblem(const std::string& message);
     void rebuildMenu();
+    void showMenu();
 
     Services m_services;
     HotCornerMonitor m_corners;
     // The menu outlives the tray icon that shows it.
     std::unique_ptr<QMenu> m_menu;
     QAction* m_switchAction = nullptr;
+    QAction* m_settingsAction = nullptr;
+    QAction* m_quitAction = nullptr;
     std::unique_ptr<QSystemTrayIcon> m_statusItem;
     std::unique_ptr<SettingsWindow> m_settingsWindow;
     bool m_recording = false;
