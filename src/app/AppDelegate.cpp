@@ -11,16 +11,41 @@
 
 #include <QAction>
 #include <QApplication>
+#include <QCursor>
 #include <QIcon>
+#include <QKeyEvent>
 #include <QMenu>
+#include <QPalette>
 #include <QPointer>
 #include <QSystemTrayIcon>
 
+#include <algorithm>
 #include <malloc.h>
 
 namespace tarnwick {
 
 Q_LOGGING_CATEGORY(lcApp, "tarnwick.app", QtWarningMsg)
+
+namespace {
+
+// The settings window's colours (Theme.qml): Qt 6.4 cannot tell whether the
+// desktop is light or dark, so the menu takes the window's dark palette
+// rather than ever disagreeing with it.
+QPalette menuPalette() {
+    const QColor window(0x1c, 0x1c, 0x21);
+    const QColor text(0xf2, 0xf2, 0xf7);
+    QPalette palette(QColor(0x3a, 0x3a, 0x42), window);
+    for (const auto role : {QPalette::WindowText, QPalette::Text, QPalette::ButtonText}) {
+        palette.setColor(role, text);
+        palette.setColor(QPalette::Disabled, role, QColor(0xa2, 0xa2, 0xa8));
+    }
+    palette.setColor(QPalette::Base, QColor(0x2a, 0x2a, 0x31));
+    palette.setColor(QPalette::Highlight, QColor(0x79, 0x39, 0x99));
+    palette.setColor(QPalette::HighlightedText, Qt::white);
+    return palette;
+}
+
+} // namespace
 
 AppDelegate::AppDelegate(Services services, QObject* parent)
     : QObject(parent), m_services(std::move(services)), m_corners(m_services.desktop.pointer()) {
@@ -64,23 +89,46 @@ void AppDelegate::reload() {
     m_corners.enabled = cfg.globalEnabled;
     m_corners.sensitivity = cfg.cornerSensitivity;
     m_services.hotkeys.clearAll();
+    const auto live = [](const CommandBinding& binding) {
+        return binding.enabled && binding.trigger.kind == TriggerKind::hotkey &&
+               binding.trigger.hotkey.has_value();
+    };
+    std::vector<HotkeyConflict> conflicts(cfg.bindings.size());
     // While a hotkey is being recorded our own grabs stay off, so that even a
     // combination already bound can be recorded rather than fired.
     if (cfg.globalEnabled && !m_recording) {
-        for (const CommandBinding& binding : cfg.bindings) {
-            if (!binding.enabled || binding.trigger.kind != TriggerKind::hotkey ||
-                !binding.trigger.hotkey) {
+        for (std::size_t row = 0; row < cfg.bindings.size(); ++row) {
+            const CommandBinding& binding = cfg.bindings[row];
+            if (!live(binding)) {
                 continue;
             }
-            m_services.hotkeys.registerHotkey(
-                *binding.trigger.hotkey,
+            const HotkeyCombo& combo = *binding.trigger.hotkey;
+            const auto refusal = m_services.hotkeys.registerHotkey(
+                combo,
                 [command = binding.command, &queue = m_services.mainQueue, &log = m_services.log] {
                     CommandRunner::runAsync(command, queue,
                                             [command, &log](const CommandResult& result) {
                                                 log.write(hotkeyLogLine(command, result.ok));
                                             });
                 });
+            const auto first = std::find_if(
+                cfg.bindings.begin(), cfg.bindings.begin() + static_cast<std::ptrdiff_t>(row),
+                [&](const CommandBinding& other) {
+                    return live(other) && other.trigger.hotkey->keyCode == combo.keyCode &&
+                           other.trigger.hotkey->modifiers == combo.modifiers;
+                });
+            if (refusal) {
+                conflicts[row].kind = refusal->status == HotkeyRefusal::taken
+                                          ? HotkeyConflict::Kind::taken
+                                          : HotkeyConflict::Kind::refused;
+            } else if (first != cfg.bindings.begin() + static_cast<std::ptrdiff_t>(row)) {
+                conflicts[row] = {HotkeyConflict::Kind::shared, first->name};
+            }
         }
+    }
+    // Nothing is registered while recording: the cards keep what they said.
+    if (!m_recording) {
+        m_services.model.setHotkeyConflicts(std::move(conflicts));
     }
     rebuildMenu();
 }
@@ -137,6 +185,13 @@ void AppDelegate::createStatusItem() {
     m_statusItem = std::make_unique<QSystemTrayIcon>();
     m_statusItem->setIcon(QIcon(QStringLiteral(":/tarnwick/icons/tarnwick.svg")));
     m_statusItem->setToolTip(QStringLiteral("Tarnwick"));
+    // A left click shows the menu a right click shows; a middle click nothing.
+    connect(m_statusItem.get(), &QSystemTrayIcon::activated, this,
+            [this](QSystemTrayIcon::ActivationReason reason) {
+                if (reason == QSystemTrayIcon::Trigger) {
+                    showMenu();
+                }
+            });
     m_statusItem->show();
     m_statusItem->setContextMenu(m_menu.get());
 }
@@ -147,24 +202,53 @@ void AppDelegate::createStatusItem() {
 void AppDelegate::rebuildMenu() {
     if (!m_menu) {
         m_menu.reset(new QMenu());
+        m_menu->setPalette(menuPalette());
+        // A menu of its own takes no shortcuts of its actions: its keys are read here.
+        m_menu->installEventFilter(this);
         m_menu->addAction(QStringLiteral("Tarnwick"))->setEnabled(false);
         m_menu->addSeparator();
         m_switchAction = m_menu->addAction(QString());
         connect(m_switchAction, &QAction::triggered, this, &AppDelegate::toggleEnabled);
-        QAction* settings = m_menu->addAction(QStringLiteral("Settings\u2026"));
-        settings->setShortcut(QKeySequence(QStringLiteral("Ctrl+,")));
-        settings->setShortcutVisibleInContextMenu(true);
-        connect(settings, &QAction::triggered, this, &AppDelegate::openSettings);
+        m_settingsAction = m_menu->addAction(QStringLiteral("Settings\u2026"));
+        m_settingsAction->setShortcut(QKeySequence(QStringLiteral("Ctrl+,")));
+        m_settingsAction->setShortcutVisibleInContextMenu(true);
+        connect(m_settingsAction, &QAction::triggered, this, &AppDelegate::openSettings);
         m_menu->addSeparator();
-        QAction* quit = m_menu->addAction(QStringLiteral("Quit Tarnwick"));
-        quit->setShortcut(QKeySequence(QStringLiteral("Ctrl+Q")));
-        quit->setShortcutVisibleInContextMenu(true);
-        connect(quit, &QAction::triggered, qApp, &QCoreApplication::quit, Qt::QueuedConnection);
+        m_quitAction = m_menu->addAction(QStringLiteral("Quit Tarnwick"));
+        m_quitAction->setShortcut(QKeySequence(QStringLiteral("Ctrl+Q")));
+        m_quitAction->setShortcutVisibleInContextMenu(true);
+        connect(m_quitAction, &QAction::triggered, qApp, &QCoreApplication::quit,
+                Qt::QueuedConnection);
     }
     // The item names what choosing it will do.
     m_switchAction->setText(m_services.model.config().globalEnabled
                                 ? QStringLiteral("Disable Triggers")
                                 : QStringLiteral("Enable Triggers"));
+}
+
+void AppDelegate::showMenu() {
+    // At the icon where the tray says where it is; an SNI host does not, but
+    // the pointer is on the icon it clicked.
+    const QRect icon = m_statusItem->geometry();
+    m_menu->popup(icon.isValid() ? icon.bottomLeft() : QCursor::pos());
+}
+
+// The keys the menu shows, Ctrl+, and Ctrl+Q, with or without Ctrl.
+bool AppDelegate::eventFilter(QObject* watched, QEvent* event) {
+    if (watched == m_menu.get() && event->type() == QEvent::KeyPress) {
+        const auto& key = static_cast<const QKeyEvent&>(*event);
+        const Qt::KeyboardModifiers modifiers = key.modifiers() & ~Qt::KeypadModifier;
+        QAction* chosen = key.key() == Qt::Key_Comma ? m_settingsAction
+                          : key.key() == Qt::Key_Q   ? m_quitAction
+                                                     : nullptr;
+        if (chosen != nullptr &&
+            (modifiers == Qt::NoModifier || modifiers == Qt::ControlModifier)) {
+            m_menu->hide();
+            chosen->trigger();
+            return true;
+        }
+    }
+    return QObject::eventFilter(watched, event);
 }
 
 void AppDelegate::toggleEnabled() {

@@ -66,6 +66,9 @@ public:
     SettingsPanel* settingsWindow() const { return m_settingsWindow.get(); }
     HotCornerMonitor& corners() { return m_corners; }
 
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
 private:
     void reload();
     void handleCorner(ScreenCorner corner);
@@ -73,12 +76,15 @@ private:
     void reportProblem(const std::string& message);
     void releaseSettings();
     void rebuildMenu();
+    void showMenu();
 
     Services m_services;
     HotCornerMonitor m_corners;
     // The menu outlives the tray icon that shows it.
     std::unique_ptr<QMenu> m_menu;
     QAction* m_switchAction = nullptr;
+    QAction* m_settingsAction = nullptr;
+    QAction* m_quitAction = nullptr;
     std::unique_ptr<QSystemTrayIcon> m_statusItem;
     std::unique_ptr<SettingsPanel> m_settingsWindow;
     QTimer m_releaseSettings;

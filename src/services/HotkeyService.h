@@ -15,6 +15,9 @@ struct HotkeyHandle {
 // Why the platform refused a registration: its error (an X error code, say),
 // never 0.
 struct HotkeyRefusal {
+    // The status of a combination another program holds (X's BadAccess).
+    static constexpr std::int32_t taken = 10;
+
     std::int32_t status = 0;
     friend bool operator==(const HotkeyRefusal&, const HotkeyRefusal&) = default;
 };

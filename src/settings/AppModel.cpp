@@ -2,6 +2,7 @@
 
 #include "config/ConfigStore.h"
 
+#include <algorithm>
 #include <bit>
 #include <cstdint>
 
@@ -16,6 +17,7 @@ void AppModel::setConfig(AppConfig config) {
                                     std::bit_cast<std::uint64_t>(m_config.cornerSensitivity);
     emit bindingsAboutToBeReset();
     m_config = std::move(config);
+    m_conflicts.clear();
     emit bindingsReset();
     if (enabledChanged) {
         emit globalEnabledChanged();
@@ -54,6 +56,21 @@ bool AppModel::setBinding(std::size_t index, CommandBinding binding) {
     return true;
 }
 
+void AppModel::setHotkeyConflicts(std::vector<HotkeyConflict> conflicts) {
+    std::swap(m_conflicts, conflicts);
+    const std::size_t rows = std::max(m_conflicts.size(), conflicts.size());
+    for (std::size_t row = 0; row < rows && row < m_config.bindings.size(); ++row) {
+        const HotkeyConflict none;
+        if ((row < conflicts.size() ? conflicts[row] : none) != hotkeyConflict(row)) {
+            emit bindingChanged(static_cast<int>(row));
+        }
+    }
+}
+
+HotkeyConflict AppModel::hotkeyConflict(std::size_t row) const {
+    return row < m_conflicts.size() ? m_conflicts[row] : HotkeyConflict{};
+}
+
 void AppModel::persist() {
     m_store.config = m_config;
     if (const SaveResult saved = m_store.save(); !saved && onSaveFailed) {
@@ -85,6 +102,9 @@ void AppModel::deleteBinding(const CommandBinding& binding) {
         if (bindings[row].id == binding.id) {
             emit bindingAboutToBeRemoved(static_cast<int>(row));
             bindings.erase(bindings.begin() + static_cast<std::ptrdiff_t>(row));
+            if (row < m_conflicts.size()) {
+                m_conflicts.erase(m_conflicts.begin() + static_cast<std::ptrdiff_t>(row));
+            }
             emit bindingRemoved();
         }
     }

@@ -6,10 +6,27 @@
 
 #include <cstddef>
 #include <functional>
+#include <string>
+#include <vector>
 
 namespace tarnwick {
 
 class ConfigStore;
+
+// What stands in the way of a binding's hotkey, as the last reload found it.
+struct HotkeyConflict {
+    enum class Kind : std::uint8_t {
+        none,
+        taken,   // another program holds the combination
+        refused, // the desktop refused it for another reason
+        shared,  // an earlier binding has the same combination
+    };
+    Kind kind = Kind::none;
+    // For shared: the earlier binding's name.
+    std::string otherName;
+
+    friend bool operator==(const HotkeyConflict&, const HotkeyConflict&) = default;
+};
 
 // The configuration the user sees and edits, announcing every change, and
 // the one road by which an edit takes effect: persist() saves it and tells
@@ -39,6 +56,10 @@ public:
     void setCornerSensitivity(double sensitivity);
     // Replaces one binding in place, without saving; false when index is out of range.
     bool setBinding(std::size_t index, CommandBinding binding);
+    // The conflicts of the rows' hotkeys, announced for the rows that changed;
+    // rows past the end have none. Kept in step when rows go.
+    void setHotkeyConflicts(std::vector<HotkeyConflict> conflicts);
+    HotkeyConflict hotkeyConflict(std::size_t row) const;
 
     // Copies the configuration into the store, saves it, tells onSaveFailed
     // why when that failed, then calls onChange (whatever the save's outcome).
@@ -67,6 +88,7 @@ signals:
 private:
     ConfigStore& m_store;
     AppConfig m_config;
+    std::vector<HotkeyConflict> m_conflicts;
 };
 
 } // namespace tarnwick

@@ -5,8 +5,9 @@ import QtQuick.Layouts
 import Tarnwick.Settings
 
 // One binding. Fields are written through the delegate's model object,
-// which follows the row when bindings are added or removed.
-Control {
+// which follows the row when bindings are added or removed. Not a Control:
+// ids inside a control's deferred content item trip qmllint.
+Rectangle {
     id: card
     required property var model
     required property int index
@@ -15,28 +16,60 @@ Control {
     required property string kind
     required property string corner
     required property string hotkeyDisplay
+    required property string hotkeyName
+    required property string hotkeyProblem
     required property string command
+    // How the last test run went, for a few seconds: "", "ok" or "failed".
+    required property string runOutcome
+    required property string runDetail
     required property BindingListModel bindings
     required property HotkeyRecorder recorder
 
+    // Tab out of the last control, or Shift+Tab out of the first: the list
+    // decides where to, as it may have made the cards in any order.
+    signal tabbedOut(bool forward)
+
     readonly property bool recording: recorder.recordingRow === index
+    readonly property bool off: !card.model.enabled
     // Named so the tests can read them; attached ToolTips are out of their reach.
     readonly property string recordHint: qsTr("Records a shortcut. ⌘ is Super, ⌥ Alt, ⌃ Ctrl, ⇧ Shift.")
+    readonly property string recordTip: hotkeyName !== "" ? hotkeyName : recordHint
     readonly property string runHint: qsTr("Test run now")
+    readonly property string runTip: runOutcome !== "failed" ? runHint
+                                     : runDetail !== "" ? runDetail
+                                     : qsTr("The command failed without output")
     readonly property var cornerValues: ["topLeft", "topRight", "bottomLeft", "bottomRight"]
 
-    padding: 14
-    background: Rectangle {
-        radius: Theme.cardRadius
-        color: Theme.card
-        border.color: Theme.cardBorder
-        border.width: 1
+    function editName() {
+        nameField.forceActiveFocus()
+        nameField.selectAll()
+    }
+    // As Tab would: the focus ring shows.
+    function focusEdge(last: bool) {
+        // WORKAROUND: Qt 6.4's type information lacks the focus reasons, so qmllint cannot see them.
+        (last ? runButton : nameField).forceActiveFocus(Qt.TabFocusReason) // qmllint disable
+    }
+
+    implicitHeight: column.implicitHeight + 28
+    radius: Theme.cardRadius
+    color: card.off ? Theme.offCard : Theme.card
+    border.color: Theme.cardBorder
+    border.width: 1
+
+    // WORKAROUND: a tool tip still waiting out its delay shows the text it
+    // had then; one under the pointer is shown anew.
+    onRunTipChanged: {
+        if (runButton.hovered)
+            runButton.ToolTip.show(runTip)
     }
 
     // A card that goes away while recording must not leave the recorder taking keys.
     Component.onDestruction: card.recorder.stop(card.index)
 
-    contentItem: ColumnLayout {
+    ColumnLayout {
+        id: column
+        anchors.fill: parent
+        anchors.margins: 14
         spacing: 10
 
         RowLayout {
@@ -45,21 +78,28 @@ Control {
                 name: card.kind === "corner" ? "corner" : "keyboard"
                 fallback: card.kind === "corner" ? "◳" : "⌨"
                 size: 16
-                color: Theme.accent
-                accent: true
+                color: card.off ? card.palette.windowText : Theme.accentText
+                tint: card.off ? "" : "accent"
+                opacity: card.off ? Theme.dimmed : 1
             }
             TextField {
+                id: nameField
                 objectName: "nameField"
                 Layout.fillWidth: true
                 text: card.name
                 placeholderText: qsTr("Name")
+                placeholderTextColor: Theme.placeholder
                 font.pixelSize: 14
                 font.weight: Font.DemiBold
+                color: card.off ? Theme.dimText : card.palette.text
                 background: Item {}
+                // Long text opens at its beginning, not scrolled to its end.
+                Component.onCompleted: cursorPosition = 0
                 onTextEdited: card.model.name = text
                 onEditingFinished: card.bindings.persistEdits()
+                Keys.onBacktabPressed: card.tabbedOut(false)
             }
-            Switch {
+            Toggle {
                 objectName: "enabledSwitch"
                 checked: card.model.enabled
                 onToggled: {
@@ -74,7 +114,8 @@ Control {
                     name: "trash"
                     fallback: "🗑"
                     size: 15
-                    color: card.palette.windowText
+                    color: Theme.destructive
+                    tint: "destructive"
                 }
                 onClicked: card.bindings.remove(card.index)
             }
@@ -89,7 +130,7 @@ Control {
                 Repeater {
                     model: [{ label: qsTr("Hot Corner"), value: "corner" },
                             { label: qsTr("Hotkey"), value: "hotkey" }]
-                    delegate: Button {
+                    delegate: Pill {
                         required property var modelData
                         objectName: "kind_" + modelData.value
                         Layout.fillWidth: true
@@ -98,8 +139,8 @@ Control {
                         font.pixelSize: 12
                         checkable: true
                         checked: card.kind === modelData.value
-                        highlighted: checked
-                        palette.button: checked ? Qt.darker(Theme.accent, 1.4) : card.palette.button
+                        fill: checked ? Theme.accentButton : Theme.button
+                        ink: checked ? Theme.brightText : Theme.text
                         onClicked: {
                             // A click on the checked one unchecks it: put the binding back.
                             checked = Qt.binding(() => card.kind === modelData.value)
@@ -131,33 +172,44 @@ Control {
                     }
                 }
             }
-            Button {
+            Pill {
                 objectName: "recordButton"
                 visible: card.kind === "hotkey"
                 Layout.preferredWidth: 160
                 text: card.recording ? qsTr("Press keys…")
                                      : (card.hotkeyDisplay !== "" ? card.hotkeyDisplay
                                                                   : qsTr("Record shortcut"))
-                palette.button: card.recording ? Qt.darker(Theme.destructive, 1.25) : Qt.darker(Theme.accent, 1.6)
-                palette.buttonText: Theme.brightText
+                fill: card.recording ? Theme.recordingButton : Theme.accentButton
+                ink: Theme.brightText
                 // The tooltip needs hover, which some platforms leave off by default.
                 hoverEnabled: true
                 ToolTip.visible: hovered
                 ToolTip.delay: 500
-                ToolTip.text: card.recordHint
+                ToolTip.text: card.recordTip
                 onClicked: card.recorder.toggle(card.index)
             }
             Item { Layout.fillWidth: true }
         }
 
-        Control {
+        Text {
+            objectName: "hotkeyProblem"
+            visible: card.kind === "hotkey" && card.hotkeyProblem !== ""
             Layout.fillWidth: true
-            padding: 10
-            background: Rectangle {
-                radius: Theme.wellRadius
-                color: Theme.well
-            }
-            contentItem: RowLayout {
+            text: card.hotkeyProblem
+            color: Theme.warning
+            font.pixelSize: Theme.smallSize + 1
+            wrapMode: Text.Wrap
+        }
+
+        Rectangle {
+            Layout.fillWidth: true
+            implicitHeight: well.implicitHeight + 20
+            radius: Theme.wellRadius
+            color: Theme.well
+            RowLayout {
+                id: well
+                anchors.fill: parent
+                anchors.margins: 10
                 spacing: 6
                 Glyph {
                     name: "terminal"
@@ -171,27 +223,34 @@ Control {
                     Layout.fillWidth: true
                     text: card.command
                     placeholderText: qsTr("shell command (runs in /bin/zsh)")
+                    placeholderTextColor: Theme.placeholder
                     font.family: "monospace"
                     font.pixelSize: 12
+                    color: card.off ? Theme.dimText : card.palette.text
                     background: Item {}
+                    Component.onCompleted: cursorPosition = 0
                     onTextEdited: card.model.command = text
                     onEditingFinished: card.bindings.persistEdits()
                 }
                 ToolButton {
+                    id: runButton
                     objectName: "runButton"
                     contentItem: Glyph {
-                        name: "play"
-                        fallback: "▶"
-                        size: 12
-                        color: Theme.accent
-                        accent: true
+                        // The outcome of a test run stands in for the symbol a while.
+                        name: card.runOutcome === "" ? "play" : ""
+                        fallback: card.runOutcome === "ok" ? "✓" : card.runOutcome === "failed" ? "✗" : "▶"
+                        size: card.runOutcome === "" ? 12 : 14
+                        color: card.runOutcome === "ok" ? Theme.success
+                             : card.runOutcome === "failed" ? Theme.destructive : Theme.accentText
+                        tint: "accent"
                     }
                     // The tooltip needs hover, which some platforms leave off by default.
                     hoverEnabled: true
                     ToolTip.visible: hovered
                     ToolTip.delay: 500
-                    ToolTip.text: card.runHint
+                    ToolTip.text: card.runTip
                     onClicked: card.bindings.runNow(card.index)
+                    Keys.onTabPressed: card.tabbedOut(true)
                 }
             }
         }

@@ -1,7 +1,12 @@
 #include "settings/BindingListModel.h"
 
 #include "runner/CommandRunner.h"
+#include "services/KeyTranslation.h"
 #include "settings/AppModel.h"
+#include "settings/KeyCombo.h"
+
+#include <QPointer>
+#include <QTimer>
 
 namespace tarnwick {
 namespace {
@@ -33,8 +38,9 @@ bool write(CommandBinding& b, int role, const QVariant& value) {
 
 } // namespace
 
-BindingListModel::BindingListModel(AppModel& model, MainQueue& mainQueue, QObject* parent)
-    : QAbstractListModel(parent), m_model(model), m_mainQueue(mainQueue) {
+BindingListModel::BindingListModel(AppModel& model, MainQueue& mainQueue,
+                                   const KeyTranslation& keys, QObject* parent)
+    : QAbstractListModel(parent), m_model(model), m_mainQueue(mainQueue), m_keys(keys) {
     connect(&m_model, &AppModel::bindingsAboutToBeReset, this, [this] { beginResetModel(); });
     connect(&m_model, &AppModel::bindingsReset, this, [this] { endResetModel(); });
     connect(&m_model, &AppModel::bindingAboutToBeInserted, this,
@@ -63,6 +69,10 @@ QHash<int, QByteArray> BindingListModel::roleNames() const {
         {HotkeyDisplayRole, "hotkeyDisplay"},
         {CommandRole, "command"},
         {EnabledRole, "enabled"},
+        {HotkeyNameRole, "hotkeyName"},
+        {HotkeyProblemRole, "hotkeyProblem"},
+        {RunOutcomeRole, "runOutcome"},
+        {RunDetailRole, "runDetail"},
     };
     return names;
 }
@@ -80,8 +90,38 @@ QVariant BindingListModel::data(const QModelIndex& index, int role) const {
     case HotkeyDisplayRole: return b.trigger.hotkey ? text(b.trigger.hotkey->display) : QString();
     case CommandRole: return text(b.command);
     case EnabledRole: return b.enabled;
+    case HotkeyNameRole:
+        return b.trigger.hotkey
+                   ? text(spelledOut(*b.trigger.hotkey, m_keys.keyName(b.trigger.hotkey->keyCode)))
+                   : QString();
+    case HotkeyProblemRole: return problem(index.row());
+    case RunOutcomeRole: {
+        const Run* run = shownRun(index.row());
+        return run == nullptr ? QString()
+               : run->ok      ? QStringLiteral("ok")
+                              : QStringLiteral("failed");
+    }
+    case RunDetailRole: {
+        const Run* run = shownRun(index.row());
+        return run == nullptr ? QString() : run->detail;
+    }
     default: return {};
     }
+}
+
+QString BindingListModel::problem(int row) const {
+    const HotkeyConflict conflict = m_model.hotkeyConflict(static_cast<std::size_t>(row));
+    const QString name = data(index(row), HotkeyNameRole).toString();
+    switch (conflict.kind) {
+    case HotkeyConflict::Kind::none: return {};
+    case HotkeyConflict::Kind::taken: return name + QStringLiteral(" is taken by another program");
+    case HotkeyConflict::Kind::refused: return name + QStringLiteral(" could not be registered");
+    case HotkeyConflict::Kind::shared:
+        return conflict.otherName.empty()
+                   ? QStringLiteral("also used by another command")
+                   : QStringLiteral("also used by '%1'").arg(text(conflict.otherName));
+    }
+    return {};
 }
 
 bool BindingListModel::setData(const QModelIndex& index, const QVariant& value, int role) {
@@ -136,10 +176,47 @@ void BindingListModel::remove(int row) {
 }
 
 void BindingListModel::runNow(int row) {
-    if (hasRow(row)) {
-        CommandRunner::runAsync(m_model.config().bindings[static_cast<std::size_t>(row)].command,
-                                m_mainQueue);
+    if (!hasRow(row)) {
+        return;
     }
+    const std::uint64_t number = m_nextRun++;
+    m_runs.emplace(number, Run{QPersistentModelIndex(index(row)), false, false, {}});
+    CommandRunner::runAsync(
+        m_model.config().bindings[static_cast<std::size_t>(row)].command, m_mainQueue,
+        [self = QPointer(this), number](const CommandResult& result) {
+            if (self) {
+                const std::string& output = result.output;
+                self->finish(number, result.ok, text(output.substr(0, output.find('\n'))));
+            }
+        });
+}
+
+void BindingListModel::finish(std::uint64_t number, bool ok, const QString& detail) {
+    const auto announce = [this](const QPersistentModelIndex& at) {
+        if (at.isValid()) {
+            emit dataChanged(at, at, {RunOutcomeRole, RunDetailRole});
+        }
+    };
+    Run& run = m_runs.at(number);
+    run.finished = true;
+    run.ok = ok;
+    run.detail = detail;
+    announce(run.row);
+    QTimer::singleShot(shownFor, this, [this, number, announce] {
+        const QPersistentModelIndex at = m_runs.at(number).row;
+        m_runs.erase(number);
+        announce(at);
+    });
+}
+
+const BindingListModel::Run* BindingListModel::shownRun(int row) const {
+    const Run* shown = nullptr;
+    for (const auto& [number, run] : m_runs) {
+        if (run.finished && run.row.isValid() && run.row.row() == row) {
+            shown = &run;
+        }
+    }
+    return shown;
 }
 
 } // namespace tarnwick

@@ -1,11 +1,16 @@
 #pragma once
 
 #include <QAbstractListModel>
+#include <QPersistentModelIndex>
 #include <QtQml/qqmlregistration.h>
+
+#include <cstdint>
+#include <map>
 
 namespace tarnwick {
 
 class AppModel;
+class KeyTranslation;
 class MainQueue;
 
 // The bindings of the model as a list the settings view edits in place: a
@@ -24,10 +29,15 @@ public:
         HotkeyDisplayRole, // the stored combination's display text, or ""
         CommandRole,
         EnabledRole,
+        HotkeyNameRole,    // the combination spelled out ("Super+Alt+T"), or ""
+        HotkeyProblemRole, // why the combination is not live on its own, or ""
+        RunOutcomeRole,    // for a few seconds after a run of runNow(): "ok" or "failed"; or ""
+        RunDetailRole,     // then the first line of the run's output
     };
     Q_ENUM(Role)
 
-    BindingListModel(AppModel& model, MainQueue& mainQueue, QObject* parent = nullptr);
+    BindingListModel(AppModel& model, MainQueue& mainQueue, const KeyTranslation& keys,
+                     QObject* parent = nullptr);
 
     int rowCount(const QModelIndex& parent = {}) const override;
     QVariant data(const QModelIndex& index, int role) const override;
@@ -40,14 +50,32 @@ public:
     Q_INVOKABLE void persistEdits();
     Q_INVOKABLE void add();
     Q_INVOKABLE void remove(int row);
-    // Runs the row's command as it stands, whatever the switches say.
+    // Runs the row's command as it stands, whatever the switches say; the
+    // row then shows how it went, for shownFor.
     Q_INVOKABLE void runNow(int row);
+    static constexpr int shownFor = 4000; // ms
 
 private:
+    struct Run {
+        QPersistentModelIndex row;
+        bool finished = false;
+        bool ok = false;
+        QString detail;
+    };
+
     bool hasRow(int row) const;
+    QString problem(int row) const;
+    // The row's latest finished run, if it is still shown.
+    const Run* shownRun(int row) const;
+    void finish(std::uint64_t number, bool ok, const QString& detail);
 
     AppModel& m_model;
     MainQueue& m_mainQueue;
+    const KeyTranslation& m_keys;
+    // Runs going on or shown, by a number the run's thread carries: the
+    // index may only be touched on this one.
+    std::map<std::uint64_t, Run> m_runs;
+    std::uint64_t m_nextRun = 0;
     // Set while setData writes, which announces its one role itself.
     bool m_writing = false;
 };

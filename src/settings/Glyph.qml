@@ -7,8 +7,8 @@ Item {
     property string fallback: "•"
     property color color: Theme.accent
     property int size: 16
-    // The accent copy made at build time; otherwise the icon as drawn.
-    property bool accent: false
+    // The tinted copy made at build time ("accent", "destructive"); otherwise the icon as drawn.
+    property string tint
 
     implicitWidth: size
     implicitHeight: size
@@ -16,7 +16,7 @@ Item {
     Image {
         id: image
         anchors.fill: parent
-        source: glyph.name ? "qrc:/Tarnwick/Settings/icons/" + glyph.name + (glyph.accent ? "-accent" : "") + ".svg"
+        source: glyph.name ? "qrc:/Tarnwick/Settings/icons/" + glyph.name + (glyph.tint ? "-" + glyph.tint : "") + ".svg"
                           : ""
         // WORKAROUND: Qt 6.4's type information lacks QSize, so qmllint cannot see this one.
         sourceSize: Qt.size(glyph.size, glyph.size) // qmllint disable

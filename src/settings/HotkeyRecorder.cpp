@@ -42,10 +42,11 @@ bool isModifierKey(int key) {
 
 // The key's text without modifiers other than Shift: Qt's key is the
 // unmodified symbol, upper-case for letters; Shift's own effect is in text().
+// Escape, Tab and the like have control characters for text: none shown.
 std::string keyText(const QKeyEvent& event) {
     const QString text = event.text();
     const bool plainText =
-        !text.isEmpty() &&
+        !text.isEmpty() && text.front().isPrint() &&
         !(event.modifiers() & (Qt::ControlModifier | Qt::MetaModifier | Qt::AltModifier));
     if (plainText) {
         return text.toStdString();

@@ -3,6 +3,7 @@
 #include <QString>
 
 #include <array>
+#include <string_view>
 
 namespace tarnwick {
 
@@ -33,6 +34,36 @@ HotkeyCombo comboFromKeyDown(std::uint16_t keyCode, std::uint64_t modifierFlags,
         QString::fromStdString(charactersIgnoringModifiers.value_or(std::string())).toUpper();
     display += text.isEmpty() ? "\u00B7" + std::to_string(keyCode) : text.toStdString();
     return HotkeyCombo{keyCode, mask, display};
+}
+
+std::string spelledOut(const HotkeyCombo& combo, const std::optional<std::string>& keyName) {
+    struct Modifier {
+        std::uint32_t mask; // with the right-hand bit a file from a Mac may hold
+        const char* name;
+    };
+    static constexpr std::array<Modifier, 4> modifiers{{
+        {modifier::command, "Super+"},
+        {modifier::control | 0x8000, "Ctrl+"},
+        {modifier::option | 0x4000, "Alt+"},
+        {modifier::shift | 0x2000, "Shift+"},
+    }};
+    std::string text;
+    for (const Modifier& m : modifiers) {
+        if ((combo.modifiers & m.mask) != 0) {
+            text += m.name;
+        }
+    }
+    if (keyName) {
+        return text + *keyName;
+    }
+    // The display's symbols come first, in this order.
+    std::string_view key = combo.display;
+    for (std::string_view symbol : {"\u2303", "\u2325", "\u21E7", "\u2318"}) {
+        if (key.starts_with(symbol)) {
+            key.remove_prefix(symbol.size());
+        }
+    }
+    return text + std::string(key);
 }
 
 } // namespace tarnwick

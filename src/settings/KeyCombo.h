@@ -24,4 +24,9 @@ inline constexpr std::uint64_t command = 0x100000;
 HotkeyCombo comboFromKeyDown(std::uint16_t keyCode, std::uint64_t modifierFlags,
                              const std::optional<std::string>& charactersIgnoringModifiers);
 
+// A stored hotkey spelled out as Linux desktops do: "Super+Alt+T",
+// "Ctrl+Shift+Y", "Down". keyName is what the keyboard layout calls the key;
+// without one, the key is written as the display text shows it.
+std::string spelledOut(const HotkeyCombo& combo, const std::optional<std::string>& keyName);
+
 } // namespace tarnwick

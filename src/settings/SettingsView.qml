@@ -2,6 +2,7 @@ pragma ComponentBehavior: Bound
 import QtQuick
 import QtQuick.Controls.Fusion
 import QtQuick.Layouts
+import QtQuick.Templates as T
 import Tarnwick.Settings
 
 // The settings window's content: the switch for all triggers, one card per
@@ -11,13 +12,80 @@ Rectangle {
     required property AppModel appModel
     required property BindingListModel bindings
     required property HotkeyRecorder recorder
-    // Set from C++ when the window can show what lies behind it.
+    // Set from C++ while the window can show what lies behind it.
     property bool translucent: false
 
-    // The label under NaN, Infinity or a value too large to truncate cleanly.
+    // What the window does for the view: Ctrl+W, Ctrl+Q, a drag on the background.
+    signal closeRequested()
+    signal quitRequested()
+    signal moveRequested()
+
+    // The label under NaN or Infinity.
     function pixelText(v) {
         const n = Number(v)
-        return Number.isFinite(n) && Math.abs(n) < 1e6 ? Math.trunc(n) + " px" : "— px"
+        return Number.isFinite(n) ? Math.trunc(n) + " px" : "— px"
+    }
+
+    // Focus into a card by row, at its first or last control; before the
+    // first card is the header, after the last the footer.
+    function focusRow(row: int, last: bool) {
+        // WORKAROUND: Qt 6.4's type information lacks the focus reasons, so qmllint cannot see them.
+        if (row < 0) {
+            activeSwitch.forceActiveFocus(Qt.TabFocusReason) // qmllint disable
+        } else if (row >= list.count) {
+            addButton.forceActiveFocus(Qt.TabFocusReason) // qmllint disable
+        } else {
+            list.positionViewAtIndex(row, ListView.Contain)
+            const card = list.itemAtIndex(row) as BindingCard
+            card?.focusEdge(last)
+        }
+    }
+
+    // A new card is shown, its name ready to be typed over.
+    function addBinding() {
+        root.bindings.add()
+        list.positionViewAtEnd()
+        const card = list.itemAtIndex(list.count - 1) as BindingCard
+        card?.editName()
+    }
+
+    // Return and Enter press the focused button or switch, as Space does.
+    function pressFocused(event: KeyEvent) {
+        const button = root.Window.activeFocusItem as T.AbstractButton
+        event.accepted = button !== null
+        if (button?.checkable) {
+            button.toggle()
+            button.toggled()
+        }
+        button?.clicked()
+    }
+
+    // The ring goes round a control focused from the keyboard, and round a text field.
+    function ringTarget(item: Item): Item {
+        const control = item as T.Control
+        if (!(control?.visualFocus || item as TextInput))
+            return null
+        for (let up = item; up; up = up.parent) {
+            if (up === root)
+                return item
+        }
+        return null
+    }
+
+    // Buttons, fields and the like take their own presses; the rest is
+    // background. Every item at the point counts, not the topmost alone: a
+    // list puts an empty highlight over its current card.
+    function controlAt(item: Item, x: real, y: real): bool {
+        if (item as T.AbstractButton || item as TextInput || item as T.ComboBox
+                || item as T.Slider || item as T.ScrollBar)
+            return true
+        for (let i = 0; i < item.children.length; ++i) {
+            const child = item.children[i]
+            const at = item.mapToItem(child, x, y)
+            if (child.visible && child.contains(at) && root.controlAt(child, at.x, at.y))
+                return true
+        }
+        return false
     }
 
     implicitWidth: 580
@@ -31,7 +99,7 @@ Rectangle {
     palette.text: Theme.text
     palette.button: Theme.button
     palette.buttonText: Theme.text
-    palette.highlight: Theme.accent
+    palette.highlight: Theme.accentButton
     palette.highlightedText: Theme.brightText
     palette.light: Theme.light
     palette.midlight: Theme.button
@@ -41,28 +109,42 @@ Rectangle {
     palette.toolTipBase: Theme.base
     palette.toolTipText: Theme.text
 
+    Keys.onReturnPressed: event => root.pressFocused(event)
+    Keys.onEnterPressed: event => root.pressFocused(event)
+    Shortcut {
+        sequence: "Ctrl+W"
+        onActivated: root.closeRequested()
+    }
+    Shortcut {
+        sequence: "Ctrl+Q"
+        onActivated: root.quitRequested()
+    }
+
     ColumnLayout {
+        id: content
         anchors.fill: parent
         spacing: 0
-        Layout.minimumWidth: 580
-        Layout.minimumHeight: 560
 
-        Control {
+        // Not a Control, as the footer.
+        Rectangle {
             objectName: "header"
             Layout.fillWidth: true
-            leftPadding: 18
-            rightPadding: 18
-            topPadding: 16
-            bottomPadding: 16
-            background: Rectangle { color: Theme.bar }
-            contentItem: RowLayout {
+            implicitHeight: headerRow.implicitHeight + 32
+            color: Theme.bar
+            RowLayout {
+                id: headerRow
+                anchors.fill: parent
+                anchors.leftMargin: 18
+                anchors.rightMargin: 18
+                anchors.topMargin: 16
+                anchors.bottomMargin: 16
                 spacing: 12
                 Glyph {
                     name: "square-on-square-dashed"
                     fallback: "⧉"
                     size: 24
-                    color: Theme.accent
-                    accent: true
+                    color: Theme.accentText
+                    tint: "accent"
                 }
                 ColumnLayout {
                     spacing: 2
@@ -74,13 +156,13 @@ Rectangle {
                     }
                     Text {
                         text: qsTr("Hot corners & hotkeys → terminal commands")
-                        color: root.palette.windowText
-                        opacity: Theme.dimmed
+                        color: Theme.dimText
                         font.pixelSize: Theme.smallSize
                     }
                 }
                 Item { Layout.fillWidth: true }
-                Switch {
+                Toggle {
+                    id: activeSwitch
                     objectName: "activeSwitch"
                     text: qsTr("Active")
                     checked: root.appModel.globalEnabled
@@ -89,6 +171,7 @@ Rectangle {
                         root.appModel.globalEnabled = checked
                         root.appModel.persist()
                     }
+                    Keys.onTabPressed: root.focusRow(0, false)
                 }
             }
         }
@@ -96,12 +179,12 @@ Rectangle {
         Item {
             Layout.fillWidth: true
             Layout.fillHeight: true
+            clip: true
 
             ListView {
                 id: list
                 objectName: "bindingList"
                 anchors.fill: parent
-                clip: true
                 model: root.bindings
                 spacing: 12
                 topMargin: 16
@@ -121,9 +204,11 @@ Rectangle {
                     }
                 }
                 delegate: BindingCard {
+                    id: delegateCard
                     width: list.width - list.leftMargin - list.rightMargin
                     bindings: root.bindings
                     recorder: root.recorder
+                    onTabbedOut: forward => root.focusRow(delegateCard.index + (forward ? 1 : -1), !forward)
                 }
             }
 
@@ -132,10 +217,13 @@ Rectangle {
                 visible: list.count === 0
                 anchors.top: parent.top
                 anchors.topMargin: 50
-                anchors.horizontalCenter: parent.horizontalCenter
+                anchors.left: parent.left
+                anchors.right: parent.right
+                anchors.margins: 18
+                horizontalAlignment: Text.AlignHCenter
+                wrapMode: Text.Wrap
                 text: qsTr("No commands yet — click “Add Command”.")
-                color: root.palette.windowText
-                opacity: Theme.dimmed
+                color: Theme.dimText
             }
         }
 
@@ -152,12 +240,13 @@ Rectangle {
                 anchors.rightMargin: 18
                 anchors.topMargin: 12
                 anchors.bottomMargin: 12
-                Button {
+                Pill {
                     id: addButton
                     objectName: "addButton"
                     text: qsTr("Add Command")
-                    highlighted: true
-                    palette.button: Qt.darker(Theme.accent, 1.45)
+                    fill: Theme.accentButton
+                    leftPadding: 10
+                    rightPadding: 10
                     contentItem: Row {
                         spacing: 6
                         Glyph {
@@ -165,16 +254,17 @@ Rectangle {
                             name: "plus-circle"
                             fallback: "+"
                             size: 14
-                            color: root.palette.highlightedText
+                            color: Theme.brightText
                         }
                         Text {
                             anchors.verticalCenter: parent.verticalCenter
                             text: addButton.text
                             font: addButton.font
-                            color: root.palette.highlightedText
+                            color: Theme.brightText
                         }
                     }
-                    onClicked: root.bindings.add()
+                    onClicked: root.addBinding()
+                    Keys.onBacktabPressed: root.focusRow(list.count - 1, true)
                 }
                 Item { Layout.fillWidth: true }
                 RowLayout {
@@ -188,8 +278,7 @@ Rectangle {
                     }
                     Text {
                         text: qsTr("Corner size")
-                        color: root.palette.windowText
-                        opacity: Theme.dimmed
+                        color: Theme.dimText
                         font.pixelSize: Theme.smallSize
                     }
                     Slider {
@@ -208,15 +297,56 @@ Rectangle {
                     }
                     Text {
                         objectName: "cornerValue"
-                        Layout.preferredWidth: 44
+                        Layout.minimumWidth: 44
                         horizontalAlignment: Text.AlignRight
                         text: root.pixelText(root.appModel.cornerSensitivity)
-                        color: root.palette.windowText
-                        opacity: Theme.dimmed
+                        color: Theme.dimText
                         font.family: "monospace"
                         font.pixelSize: Theme.smallSize
                     }
                 }
+            }
+        }
+    }
+
+    // One focus ring for every control: Fusion's own are faint on this palette.
+    // Inside its control it moves, and is clipped, with it.
+    Rectangle {
+        objectName: "focusRing"
+        readonly property Item target: root.ringTarget(root.Window.activeFocusItem)
+        parent: target ?? root
+        visible: target !== null
+        z: 10
+        x: -3
+        y: -3
+        width: (parent?.width ?? 0) + 6
+        height: (parent?.height ?? 0) + 6
+        radius: Theme.buttonRadius + 2
+        color: "transparent"
+        border.color: Theme.focusRing
+        border.width: 2
+    }
+
+    // A press on the background, dragged, moves the window. It lies over
+    // everything and lets presses on controls through.
+    MouseArea {
+        objectName: "backgroundDrag"
+        anchors.fill: parent
+        z: 3
+        property real pressX
+        property real pressY
+        property bool moving: false
+        onPressed: mouse => {
+            mouse.accepted = !root.controlAt(content, mouse.x, mouse.y - content.y)
+            pressX = mouse.x
+            pressY = mouse.y
+            moving = false
+        }
+        onPositionChanged: mouse => {
+            if (!moving && Math.hypot(mouse.x - pressX, mouse.y - pressY)
+                    >= Qt.styleHints.startDragDistance) {
+                moving = true
+                root.moveRequested()
             }
         }
     }

@@ -9,10 +9,13 @@
 #include <QLoggingCategory>
 #include <QMessageBox>
 #include <QQmlEngine>
+#include <QQuickItem>
 #include <QQuickView>
 #include <QSGRendererInterface>
 #include <QScreen>
 #include <QSurfaceFormat>
+
+#include <algorithm>
 
 // Made by qt_add_qml_module; called so that the linker keeps the module's types.
 void qml_register_types_Tarnwick_Settings();
@@ -27,7 +30,8 @@ const QUrl viewUrl(QStringLiteral("qrc:/Tarnwick/Settings/SettingsView.qml"));
 } // namespace
 
 SettingsWindow::SettingsWindow(Services services)
-    : m_bindings(std::make_unique<BindingListModel>(services.model, services.mainQueue)),
+    : m_effects(services.effects), m_bindings(std::make_unique<BindingListModel>(
+                                       services.model, services.mainQueue, services.keys)),
       m_recorder(std::make_unique<HotkeyRecorder>(*m_bindings, services.keys)) {
     qml_register_types_Tarnwick_Settings();
     if (services.onRecording) {
@@ -62,22 +66,16 @@ SettingsWindow::SettingsWindow(Services services)
                      });
     QObject::connect(qApp, &QCoreApplication::aboutToQuit, m_bindings.get(),
                      &BindingListModel::persistEdits);
-    // Only a compositor can show what lies behind the window.
-    const bool translucent = services.effects.translucencyAvailable();
-    if (translucent) {
-        QSurfaceFormat format = m_view->format();
-        format.setAlphaBufferSize(8);
-        m_view->setFormat(format);
-        m_view->setColor(Qt::transparent);
-    } else {
-        m_view->setColor(QColor(0x1c, 0x1c, 0x21));
-    }
+    // Always with alpha: a compositor may start or stop while the window lives.
+    QSurfaceFormat format = m_view->format();
+    format.setAlphaBufferSize(8);
+    m_view->setFormat(format);
+    m_view->setColor(Qt::transparent);
     m_view->setTitle(QStringLiteral("Tarnwick"));
     m_view->setResizeMode(QQuickView::SizeRootObjectToView);
-    const QSize size(side, side);
-    m_view->resize(size);
-    m_view->setMinimumSize(size);
-    m_view->setMaximumSize(size);
+    m_view->setMinimumSize(QSize(side, minimumHeight));
+    m_view->setMaximumSize(QSize(side, side));
+    const bool translucent = m_effects.translucencyAvailable();
     m_view->setInitialProperties(
         {{QStringLiteral("appModel"), QVariant::fromValue(&services.model)},
          {QStringLiteral("bindings"), QVariant::fromValue(m_bindings.get())},
@@ -87,15 +85,32 @@ SettingsWindow::SettingsWindow(Services services)
     for (const QQmlError& error : m_view->errors()) {
         qCWarning(lcSettings).noquote() << error.toString();
     }
-    if (translucent) {
-        services.effects.blurBehind(static_cast<std::uint64_t>(m_view->winId()));
+    if (QQuickItem* root = m_view->rootObject()) {
+        QQuickView* view = m_view.get();
+        QObject::connect(root, SIGNAL(closeRequested()), view, SLOT(close()));
+        QObject::connect(root, SIGNAL(moveRequested()), view, SLOT(startSystemMove()));
+        // Queued, as the menu's Quit: the key's handler finishes first.
+        QObject::connect(root, SIGNAL(quitRequested()), qApp, SLOT(quit()), Qt::QueuedConnection);
     }
-    if (const QScreen* screen = QGuiApplication::primaryScreen()) {
-        m_view->setPosition(screen->availableGeometry().center() - QPoint(side / 2, side / 2));
-    }
+    setTranslucent(translucent);
+    m_effects.watchTranslucency([this](bool available) { setTranslucent(available); });
+    place();
+    // The frame is known once the window manager has framed the window and
+    // given it the focus: if the whole does not fit then, it is placed again.
+    QObject::connect(
+        m_view.get(), &QWindow::activeChanged, m_view.get(),
+        [this] {
+            const QScreen* screen = m_view->screen();
+            if (screen != nullptr && !m_view->frameMargins().isNull() &&
+                !screen->availableGeometry().contains(m_view->frameGeometry())) {
+                place();
+            }
+        },
+        Qt::SingleShotConnection);
 }
 
 SettingsWindow::~SettingsWindow() {
+    m_effects.watchTranslucency({});
     m_recorder->setWindow(nullptr);
     // Going is not closing: nobody is told.
     QObject::disconnect(m_view.get(), nullptr, m_bindings.get(), nullptr);
@@ -103,6 +118,31 @@ SettingsWindow::~SettingsWindow() {
     // the objects the view's items refer to.
     m_view.reset();
     m_engine.reset();
+}
+
+// Centred in the screen's free area, as tall as fits there, frame included.
+void SettingsWindow::place() {
+    const QScreen* screen = m_view->screen();
+    if (screen == nullptr) {
+        return;
+    }
+    const QRect area = screen->availableGeometry();
+    const QMargins frame = m_view->frameMargins();
+    const int height =
+        std::clamp(area.height() - frame.top() - frame.bottom(), minimumHeight, side);
+    m_view->resize(side, height);
+    m_view->setPosition(
+        area.center() + QPoint(frame.left(), frame.top()) -
+        QPoint(side + frame.left() + frame.right(), height + frame.top() + frame.bottom()) / 2);
+}
+
+void SettingsWindow::setTranslucent(bool translucent) {
+    if (QQuickItem* root = m_view->rootObject()) {
+        root->setProperty("translucent", translucent);
+    }
+    if (translucent) {
+        m_effects.blurBehind(static_cast<std::uint64_t>(m_view->winId()));
+    }
 }
 
 bool SettingsWindow::loaded() const {

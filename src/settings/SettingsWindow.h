@@ -19,10 +19,13 @@ class MainQueue;
 class WindowEffects;
 
 // The settings window with its QML engine. Closing only hides it; it is
-// centred once, at creation.
+// centred once, at creation, no taller than the screen's free area. It is
+// translucent while a compositor runs.
 class SettingsWindow final : public SettingsPanel {
 public:
     static constexpr int side = 580;
+    // The least height: the list's scroll bar makes up for the rest.
+    static constexpr int minimumHeight = 320;
 
     explicit SettingsWindow(Services services);
     ~SettingsWindow() override;
@@ -37,6 +40,10 @@ public:
     HotkeyRecorder& recorder() { return *m_recorder; }
 
 private:
+    void place();
+    void setTranslucent(bool translucent);
+
+    WindowEffects& m_effects;
     std::unique_ptr<BindingListModel> m_bindings;
     std::unique_ptr<HotkeyRecorder> m_recorder;
     std::unique_ptr<QQmlEngine> m_engine;

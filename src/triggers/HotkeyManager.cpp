@@ -25,16 +25,18 @@ HotkeyManager::~HotkeyManager() {
     }
 }
 
-void HotkeyManager::registerHotkey(const HotkeyCombo& combo, Action action) {
+std::optional<HotkeyRefusal> HotkeyManager::registerHotkey(const HotkeyCombo& combo,
+                                                           Action action) {
     installHandlerIfNeeded();
     const std::uint32_t id = takeId();
     const HotkeyRegistration result = m_service.registerHotkey(combo.keyCode, combo.modifiers, id);
     if (const auto* refusal = std::get_if<HotkeyRefusal>(&result)) {
         m_log.write(registerFailedLine(combo, refusal->status));
-        return;
+        return *refusal;
     }
     m_handles.push_back(std::get<HotkeyHandle>(result));
     m_actions[id] = std::move(action);
+    return std::nullopt;
 }
 
 void HotkeyManager::clearAll() {

@@ -7,6 +7,7 @@
 
 #include <cstdint>
 #include <functional>
+#include <optional>
 #include <unordered_map>
 #include <vector>
 
@@ -25,8 +26,8 @@ public:
     HotkeyManager& operator=(const HotkeyManager&) = delete;
 
     // Registers combo; on success keeps action until clearAll(). A refusal is
-    // logged, not returned. Every attempt uses up an id.
-    void registerHotkey(const HotkeyCombo& combo, Action action);
+    // logged and returned. Every attempt uses up an id.
+    std::optional<HotkeyRefusal> registerHotkey(const HotkeyCombo& combo, Action action);
 
     // Releases every registration, forgets the actions, restarts ids at 1.
     void clearAll();

@@ -19,10 +19,12 @@
 #include <QApplication>
 #include <QKeyEvent>
 #include <QMenu>
+#include <QQuickItem>
 #include <QQuickView>
 #include <QSignalSpy>
 #include <QSystemTrayIcon>
 #include <QTest>
+#include <QTimer>
 
 #include <algorithm>
 
@@ -181,7 +183,7 @@ private slots:
         Fixture f(cfg);
         int reloads = 0;
         f.model.onChange = [&] { ++reloads; };
-        BindingListModel list(f.model, f.queue);
+        BindingListModel list(f.model, f.queue, f.desktop.keys());
         QAbstractItemModelTester tester(&list,
                                         QAbstractItemModelTester::FailureReportingMode::QtTest);
         QSignalSpy changed(&list, &QAbstractItemModel::dataChanged);
@@ -227,22 +229,59 @@ private slots:
         QCOMPARE(list.rowCount(), 3);
     }
 
-    // Typing alone does not save (the view's test); leaving does.
+    // Typing alone does not save (the view's test); leaving does: Ctrl+W
+    // closes the window, Ctrl+Q quits, and the menu's "," brings it back.
     void textTypedIsSavedWhenTheWindowClosesOrTheProgramQuits() {
         Fixture f;
         f.delegate.openSettings();
+        QQuickView* view = &f.window().view();
+        QVERIFY(QTest::qWaitForWindowActive(view));
         BindingListModel* list = &f.window().bindings();
         QVERIFY(list->setData(list->index(0), QStringLiteral("typed"), BindingListModel::NameRole));
-        f.window().view().close();
+        QTest::keyClick(view, Qt::Key_W, Qt::ControlModifier);
+        QVERIFY(!view->isVisible());
         QCOMPARE(f.saved().bindings[0].name, std::string("typed"));
         // A closed window is given back, and made anew when opened again.
         QTRY_VERIFY(f.delegate.settingsWindow() == nullptr);
-        f.delegate.openSettings();
+        QMenu& menu = *f.delegate.menu();
+        menu.popup({0, 0});
+        QVERIFY(QTest::qWaitForWindowExposed(&menu));
+        QTest::keyClick(&menu, Qt::Key_Comma);
+        view = &f.window().view();
+        QVERIFY(QTest::qWaitForWindowActive(view));
         list = &f.window().bindings();
+        // The menu wears the window's colours; the window follows the compositor.
+        QQuickItem& root = *view->rootObject();
+        QCOMPARE(menu.palette().color(QPalette::Window), root.property("color").value<QColor>());
+        f.desktop.compositorChanged(true);
+        QCOMPARE(root.property("translucent"), QVariant(true));
+        f.desktop.compositorChanged(false);
+        QCOMPARE(root.property("translucent"), QVariant(false));
         QVERIFY(list->setData(list->index(1), QStringLiteral("echo"), BindingListModel::CommandRole));
-        f.delegate.menu()->actions().back()->trigger();
+        // Pressed inside the loop: a quit before it would be lost.
+        QTimer::singleShot(0, view, [view] { QTest::keyClick(view, Qt::Key_Q, Qt::ControlModifier); });
         QCOMPARE(QApplication::exec(), 0);
         QCOMPARE(f.saved().bindings[1].command, std::string("echo"));
+    }
+
+    // A card says why its hotkey is not live on its own, for as long as that lasts.
+    void hotkeyConflictsAreFoundAtEachReload() {
+        AppConfig cfg;
+        cfg.bindings = {hotkeyBinding("first"), hotkeyBinding("taken"), hotkeyBinding("twin"),
+                        hotkeyBinding("off", false)};
+        cfg.bindings[1].trigger.hotkey = HotkeyCombo{16, 0x1200, "⌃⇧Y"};
+        Fixture f(cfg);
+        auto& held = f.desktop.hotkeyService.heldElsewhere;
+        held[16] = HotkeyRefusal::taken;
+        f.model.persist();
+        using Kind = HotkeyConflict::Kind;
+        QVERIFY(f.model.hotkeyConflict(0) == HotkeyConflict{});
+        QVERIFY(f.model.hotkeyConflict(1) == (HotkeyConflict{Kind::taken, {}}));
+        QVERIFY(f.model.hotkeyConflict(2) == (HotkeyConflict{Kind::shared, "hotkey"}));
+        QVERIFY(f.model.hotkeyConflict(3) == HotkeyConflict{});
+        held.clear();
+        f.model.persist();
+        QVERIFY(f.model.hotkeyConflict(1) == HotkeyConflict{});
     }
 
     void recordingTakesTheNextKeyOfTheWindowWithOurGrabsReleased() {

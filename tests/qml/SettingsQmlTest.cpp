@@ -28,8 +28,8 @@ class Probe final : public QObject {
 
 public:
     Probe()
-        : store(sandbox.configDirectory().string()), model(store), list(model, queue),
-          recorder(list, desktop.keys()) {
+        : store(sandbox.configDirectory().string()), model(store),
+          list(model, queue, desktop.keys()), recorder(list, desktop.keys()) {
         model.onChange = [this] {
             ++m_saves;
             emit savesChanged();
@@ -44,6 +44,14 @@ public:
     }
     Q_INVOKABLE QVariant field(int row, const QString& role) const {
         return list.data(list.index(row), list.roleNames().key(role.toUtf8()));
+    }
+    // What the delegate's reload would find for the row's hotkey: "taken" or "shared".
+    Q_INVOKABLE void conflict(int row, const QString& kind, const QString& otherName) {
+        std::vector<HotkeyConflict> conflicts(static_cast<std::size_t>(row) + 1);
+        conflicts.back() = {kind == QLatin1String("taken") ? HotkeyConflict::Kind::taken
+                                                           : HotkeyConflict::Kind::shared,
+                            otherName.toStdString()};
+        model.setHotkeyConflicts(std::move(conflicts));
     }
     // The recorder takes the keys of the window the view is in.
     Q_INVOKABLE void watch(QQuickItem* view) { recorder.setWindow(view->window()); }

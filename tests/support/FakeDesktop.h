@@ -5,10 +5,13 @@
 #include "support/FakeHotkeyService.h"
 #include "support/FakePointerSource.h"
 
+#include <map>
+
 namespace tarnwick::test {
 
 // A desktop of fakes: one screen, the pointer in its middle, keys as an evdev
-// keymap names them (X keycode = evdev code + 8), no compositor.
+// keymap names them (X keycode = evdev code + 8), no compositor until the
+// test says so.
 class FakeDesktop final : public DesktopBackend, public KeyTranslation, public WindowEffects {
 public:
     FakeDesktop() {
@@ -28,8 +31,15 @@ public:
         const auto key = keycode >= 8 ? x11::keyForEvdevCode(keycode - 8) : std::nullopt;
         return key ? std::optional<std::uint32_t>(key->virtualKey) : std::nullopt;
     }
-    bool translucencyAvailable() override { return false; }
+    std::optional<std::string> keyName(std::uint32_t virtualKey) const override {
+        const auto name = keyNames.find(virtualKey);
+        return name != keyNames.end() ? std::optional(name->second) : std::nullopt;
+    }
+    bool translucencyAvailable() override { return composited; }
     void blurBehind(std::uint64_t) override {}
+    void watchTranslucency(std::function<void(bool)> onChange) override {
+        compositorChanged = std::move(onChange);
+    }
 
     std::size_t liveHotkeys() const {
         return hotkeyService.issued.size() - hotkeyService.unregistered.size();
@@ -37,6 +47,10 @@ public:
 
     FakePointerSource pointerSource;
     FakeHotkeyService hotkeyService;
+    // What a US layout names the keys the tests use: T, Y.
+    std::map<std::uint32_t, std::string> keyNames{{17, "T"}, {16, "Y"}};
+    bool composited = false;
+    std::function<void(bool)> compositorChanged;
 };
 
 } // namespace tarnwick::test

@@ -153,5 +153,22 @@ TEST_F(TrayTest, ARejectedFileIsSaidInANotification) {
     EXPECT_EQ(m_app->waitForExit(kDeadline), 0) << log();
 }
 
+// A left click (the host's Activate) opens the same menu, whose keys choose
+// its items: once it is up and has the keyboard, q quits.
+TEST_F(TrayTest, ALeftClickOpensTheMenuWhoseKeysChooseItems) {
+    startOnBus();
+    ASSERT_FALSE(HasFatalFailure());
+    call("/StatusNotifierItem", "org.kde.StatusNotifierItem.Activate", {"0", "0"});
+    static constexpr std::uint8_t kQ = 24;
+    EXPECT_TRUE(eventually(
+        [&] {
+            m_client->chord({}, kQ);
+            return m_app->waitForExit(100ms).has_value();
+        },
+        kDeadline))
+        << log();
+    EXPECT_EQ(m_app->waitForExit(kDeadline), 0) << log();
+}
+
 } // namespace
 } // namespace tarnwick::test

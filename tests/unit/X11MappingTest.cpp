@@ -1,4 +1,5 @@
 #include "platform/x11/KeyTable.h"
+#include "platform/x11/KeyTranslator.h"
 #include "platform/x11/ScreenLayout.h"
 
 #include <gtest/gtest.h>
@@ -89,6 +90,17 @@ TEST(KeyTableTest, CarbonMaskToXModifiersThroughTheModifierMap) {
     masks.super = 0;
     EXPECT_FALSE(xModifiersForCarbon(carbon::command | carbon::shift, masks));
     EXPECT_EQ(xModifiersForCarbon(carbon::shift, masks), 0x01);
+}
+
+// What a spelled-out hotkey calls a key: xkb's name of its symbol, upper case
+// where the symbol has one.
+TEST(KeyTableTest, KeysymNames) {
+    const std::pair<std::uint32_t, std::string> rows[] = {
+        {0x0074, "T"},     {0x0054, "T"},          {0xff54, "Down"},   {0xffc2, "F5"},
+        {0x002c, "comma"}, {0x00e4, "Adiaeresis"}, {0xff1b, "Escape"}, {0x0031, "1"}};
+    for (const auto& [keysym, name] : rows) {
+        EXPECT_EQ(keysymName(keysym), name) << keysym;
+    }
 }
 
 } // namespace

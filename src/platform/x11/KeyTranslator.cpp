@@ -36,6 +36,12 @@ bool hasKeysym(xkb_keymap* keymap, xkb_keycode_t keycode, xkb_keysym_t wanted) {
 
 } // namespace
 
+std::string keysymName(std::uint32_t keysym) {
+    char name[64];
+    const int length = xkb_keysym_get_name(xkb_keysym_to_upper(keysym), name, sizeof name);
+    return length > 0 ? std::string(name) : std::string();
+}
+
 class KeyTranslator::Impl {
 public:
     explicit Impl(Display& display) : m_c(display.connection()) {
@@ -96,6 +102,17 @@ public:
             return key->virtualKey;
         }
         return std::nullopt;
+    }
+
+    std::optional<std::string> keyName(std::uint32_t virtualKey) const {
+        const auto keycode = keycodeFor(virtualKey);
+        const xkb_keysym_t* syms = nullptr;
+        if (!keycode ||
+            xkb_keymap_key_get_syms_by_level(m_keymap.get(), *keycode, 0, 0, &syms) < 1) {
+            return std::nullopt;
+        }
+        std::string name = keysymName(syms[0]);
+        return name.empty() ? std::nullopt : std::optional(std::move(name));
     }
 
     bool available() const { return m_unavailableReason.empty(); }
@@ -177,6 +194,9 @@ std::optional<std::uint8_t> KeyTranslator::keycodeFor(std::uint32_t virtualKey) 
 }
 std::optional<std::uint32_t> KeyTranslator::virtualKeyFor(std::uint32_t keycode) const {
     return m_impl->virtualKeyFor(keycode);
+}
+std::optional<std::string> KeyTranslator::keyName(std::uint32_t virtualKey) const {
+    return m_impl->keyName(virtualKey);
 }
 const ModifierMasks& KeyTranslator::modifiers() const {
     return m_impl->modifiers();

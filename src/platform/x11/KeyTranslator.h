@@ -14,6 +14,10 @@ class Display;
 
 // Stored key codes to this keyboard's keys and back, by physical position,
 // against the live keymap; and the live modifier map.
+// How xkb names a key symbol when a shortcut is spelled out: upper case
+// where the symbol has it ("T", "Adiaeresis"), otherwise as is ("Down", "F5").
+std::string keysymName(std::uint32_t keysym);
+
 class KeyTranslator final : public KeyTranslation {
 public:
     explicit KeyTranslator(Display& display);
@@ -33,6 +37,8 @@ public:
     std::optional<std::uint8_t> keycodeFor(std::uint32_t virtualKey) const;
     // The virtual key code of the key at keycode, if it is one we know.
     std::optional<std::uint32_t> virtualKeyFor(std::uint32_t keycode) const override;
+    // The name of the first layout's unshifted symbol on the key at virtualKey.
+    std::optional<std::string> keyName(std::uint32_t virtualKey) const override;
 
     const ModifierMasks& modifiers() const;
     // The XKB core keyboard device, for event selection.

@@ -78,4 +78,16 @@ void X11Backend::blurBehind(std::uint64_t window) {
     askForBlurBehind(*m_keyboardDisplay, static_cast<std::uint32_t>(window));
 }
 
+// The watch stays once made: it may be told to stop from inside its own call.
+void X11Backend::watchTranslucency(std::function<void(bool available)> onChange) {
+    m_onTranslucency = std::move(onChange);
+    if (!m_compositor) {
+        m_compositor = std::make_unique<CompositorWatch>(*m_keyboardDisplay, [this](bool running) {
+            if (m_onTranslucency) {
+                m_onTranslucency(running);
+            }
+        });
+    }
+}
+
 } // namespace tarnwick::x11

@@ -7,6 +7,7 @@
 
 namespace tarnwick::x11 {
 
+class CompositorWatch;
 class Display;
 class DisplayPump;
 class KeyTranslator;
@@ -36,6 +37,7 @@ public:
 
     bool translucencyAvailable() override;
     void blurBehind(std::uint64_t window) override;
+    void watchTranslucency(std::function<void(bool available)> onChange) override;
 
 private:
     X11Backend(std::unique_ptr<Display> pointerDisplay, std::unique_ptr<Display> keyboardDisplay);
@@ -46,6 +48,8 @@ private:
     std::unique_ptr<X11PointerSource> m_pointer;
     std::unique_ptr<KeyTranslator> m_keys;
     std::unique_ptr<X11HotkeyService> m_hotkeys;
+    std::unique_ptr<CompositorWatch> m_compositor;
+    std::function<void(bool)> m_onTranslucency;
     std::function<void()> m_onLost;
     // Last, so that they stop reading before the services and displays go.
     std::unique_ptr<DisplayPump> m_pointerPump;
