@@ -12,6 +12,7 @@ packages=(
   libxcb1-dev libxcb-xinput-dev libxcb-xkb-dev libxcb-randr0-dev libxcb-xinerama0-dev
   libxcb-xtest0-dev libxcb-xfixes0-dev libxkbcommon-dev libxkbcommon-x11-dev
   xvfb xauth xdotool x11-xserver-utils x11-utils x11-xkb-utils xkb-data xserver-xephyr
+  sxhkd xbindkeys
   qt6-base-dev qt6-declarative-dev qt6-declarative-dev-tools qml6-module-qtquick
   qml6-module-qtquick-controls qml6-module-qtquick-layouts qml6-module-qtquick-window
   qml6-module-qtquick-templates qml6-module-qtqml-workerscript qml6-module-qtqml-models
