@@ -4,6 +4,7 @@
 #include "app/Logging.h"
 #include "app/SingleInstance.h"
 #include "config/ConfigStore.h"
+#include "dbus/ApplicationId.h"
 #include "platform/QtMainQueue.h"
 #include "platform/SystemLog.h"
 #include "platform/x11/X11Backend.h"
@@ -99,7 +100,7 @@ int runApplication(int argc, char* argv[]) {
     const std::unique_ptr<DesktopBackend> backend = std::move(opened.backend);
     DesktopBackend& desktop = *backend;
     app.setApplicationName(QStringLiteral("Tarnwick"));
-    app.setDesktopFileName(QStringLiteral("tarnwick"));
+    app.setDesktopFileName(QString::fromLatin1(applicationId));
     app.setQuitOnLastWindowClosed(false);
 
     SingleInstance instance(SingleInstance::defaultDirectory(),
