@@ -74,11 +74,15 @@ void AppDelegate::reload() {
             }
             m_services.hotkeys.registerHotkey(
                 *binding.trigger.hotkey,
-                [command = binding.command, &queue = m_services.mainQueue, &log = m_services.log] {
+                [self = QPointer<AppDelegate>(this), id = binding.id, command = binding.command,
+                 &queue = m_services.mainQueue, &log = m_services.log] {
                     CommandRunner::runAsync(command, queue,
                                             [command, &log](const CommandResult& result) {
                                                 log.write(hotkeyLogLine(command, result.ok));
                                             });
+                    if (self) {
+                        emit self->triggered(QString::fromStdString(id.toString()));
+                    }
                 });
         }
     }
@@ -99,6 +103,7 @@ void AppDelegate::handleCorner(ScreenCorner corner) {
                 [corner, command = binding.command, &log](const CommandResult& result) {
                     log.write(cornerLogLine(corner, command, result.ok));
                 });
+            emit triggered(QString::fromStdString(binding.id.toString()));
         }
     }
 }
