@@ -1,5 +1,5 @@
 find_package(Threads REQUIRED)
-find_package(Qt6 6.4 REQUIRED COMPONENTS Core Gui Widgets Qml Quick Test)
+find_package(Qt6 6.4 REQUIRED COMPONENTS Core DBus Gui Widgets Qml Quick Test)
 find_package(nlohmann_json 3.10 REQUIRED)
 find_package(PkgConfig REQUIRED)
 pkg_check_modules(UUID REQUIRED IMPORTED_TARGET uuid)

@@ -3,14 +3,18 @@
 # and fuzz targets have no install rules.
 include(GNUInstallDirs)
 
-install(FILES ${PROJECT_SOURCE_DIR}/packaging/tarnwick.desktop
+# Desktop file and icon carry the application id (src/dbus/ApplicationId.h):
+# desktops and portals match a running program to its entry by that name.
+set(TARNWICK_APP_ID io.github.tarnwick.Tarnwick)
+install(FILES ${PROJECT_SOURCE_DIR}/packaging/${TARNWICK_APP_ID}.desktop
         DESTINATION ${CMAKE_INSTALL_DATADIR}/applications)
 install(FILES ${PROJECT_SOURCE_DIR}/packaging/icons/tarnwick.svg
-        DESTINATION ${CMAKE_INSTALL_DATADIR}/icons/hicolor/scalable/apps)
+        DESTINATION ${CMAKE_INSTALL_DATADIR}/icons/hicolor/scalable/apps
+        RENAME ${TARNWICK_APP_ID}.svg)
 # Shipped but not active: starting on login is the user's choice (README).
 install(FILES ${PROJECT_SOURCE_DIR}/packaging/tarnwick-autostart.desktop
         DESTINATION ${CMAKE_INSTALL_DATADIR}/tarnwick/autostart
-        RENAME tarnwick.desktop)
+        RENAME ${TARNWICK_APP_ID}.desktop)
 
 set(CPACK_GENERATOR DEB)
 set(CPACK_PACKAGE_NAME tarnwick)

@@ -105,11 +105,15 @@ void AppDelegate::reload() {
             const HotkeyCombo& combo = *binding.trigger.hotkey;
             const auto refusal = m_services.hotkeys.registerHotkey(
                 combo,
-                [command = binding.command, &queue = m_services.mainQueue, &log = m_services.log] {
+                [self = QPointer<AppDelegate>(this), id = binding.id, command = binding.command,
+                 &queue = m_services.mainQueue, &log = m_services.log] {
                     CommandRunner::runAsync(command, queue,
                                             [command, &log](const CommandResult& result) {
                                                 log.write(hotkeyLogLine(command, result.ok));
                                             });
+                    if (self) {
+                        emit self->triggered(QString::fromStdString(id.toString()));
+                    }
                 });
             const auto first = std::find_if(
                 cfg.bindings.begin(), cfg.bindings.begin() + static_cast<std::ptrdiff_t>(row),
@@ -147,6 +151,7 @@ void AppDelegate::handleCorner(ScreenCorner corner) {
                 [corner, command = binding.command, &log](const CommandResult& result) {
                     log.write(cornerLogLine(corner, command, result.ok));
                 });
+            emit triggered(QString::fromStdString(binding.id.toString()));
         }
     }
 }

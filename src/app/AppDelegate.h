@@ -66,6 +66,10 @@ public:
     SettingsPanel* settingsWindow() const { return m_settingsWindow.get(); }
     HotCornerMonitor& corners() { return m_corners; }
 
+signals:
+    // A corner or a hotkey started the command of the binding with this id.
+    void triggered(const QString& id);
+
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
 

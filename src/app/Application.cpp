@@ -4,6 +4,9 @@
 #include "app/Logging.h"
 #include "app/SingleInstance.h"
 #include "config/ConfigStore.h"
+#include "dbus/ApplicationId.h"
+#include "dbus/DBusService.h"
+#include "dbus/RemoteControl.h"
 #include "platform/QtMainQueue.h"
 #include "platform/SystemLog.h"
 #include "platform/x11/X11Backend.h"
@@ -99,24 +102,40 @@ int runApplication(int argc, char* argv[]) {
     const std::unique_ptr<DesktopBackend> backend = std::move(opened.backend);
     DesktopBackend& desktop = *backend;
     app.setApplicationName(QStringLiteral("Tarnwick"));
-    app.setDesktopFileName(QStringLiteral("tarnwick"));
+    app.setDesktopFileName(QString::fromLatin1(applicationId));
     app.setQuitOnLastWindowClosed(false);
-
-    SingleInstance instance(SingleInstance::defaultDirectory(),
-                            QString::fromStdString(desktop.sessionName()));
-    switch (instance.claim()) {
-    case SingleInstance::Role::secondary: return 0;
-    case SingleInstance::Role::failed:
-        std::fputs("tarnwick: another instance holds the lock but does not answer\n", stderr);
-        return 1;
-    case SingleInstance::Role::primary: break;
-    }
 
     SystemLog log;
     // Commands run on threads of their own and may finish after quitting:
     // the queue they report to is never destroyed, only closed.
     static auto* const queue = new QtMainQueue;
     QtMainQueue& mainQueue = *queue;
+    // Never destroyed either: windows and callbacks may refer to it to the end.
+    static auto* const model = new AppModel(ConfigStore::shared());
+
+    // One instance: the owner of the bus name, or without a session bus the
+    // holder of the lock file.
+    DBusService service(*model, mainQueue, log);
+    SingleInstance instance(SingleInstance::defaultDirectory(),
+                            QString::fromStdString(desktop.sessionName()));
+    switch (service.claim()) {
+    case DBusService::Claim::owner: break;
+    case DBusService::Claim::taken:
+        if (const auto error = RemoteControl::showSettings()) {
+            std::fprintf(stderr, "tarnwick: another instance owns %s but: %s\n", applicationId,
+                         error->c_str());
+            return 1;
+        }
+        return 0;
+    case DBusService::Claim::noBus:
+        switch (instance.claim()) {
+        case SingleInstance::Role::secondary: return 0;
+        case SingleInstance::Role::failed:
+            std::fputs("tarnwick: another instance holds the lock but does not answer\n", stderr);
+            return 1;
+        case SingleInstance::Role::primary: break;
+        }
+    }
     if (waylandSession()) {
         log.write(
             "Tarnwick: Wayland session: hot corners and hotkeys only see X11 (XWayland) windows");
@@ -130,12 +149,13 @@ int runApplication(int argc, char* argv[]) {
     });
 
     HotkeyManager hotkeys(desktop.hotkeys(), mainQueue, log);
-    // Never destroyed either: windows and callbacks may refer to it to the end.
-    static auto* const model = new AppModel(ConfigStore::shared());
     AppDelegate delegate({ConfigStore::shared(), *model, hotkeys, desktop, mainQueue, log,
                           makeSettingsPanel});
     QObject::connect(&instance, &SingleInstance::showSettingsRequested, &delegate,
                      &AppDelegate::openSettings);
+    QObject::connect(&service, &DBusService::showSettingsRequested, &delegate,
+                     &AppDelegate::openSettings);
+    QObject::connect(&delegate, &AppDelegate::triggered, &service, &DBusService::Triggered);
     QTimer::singleShot(0, &delegate, &AppDelegate::applicationDidFinishLaunching);
     const int status = QApplication::exec();
     mainQueue.close();

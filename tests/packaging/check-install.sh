@@ -9,9 +9,9 @@ cmake --install "$build_dir" --prefix "$stage" >/dev/null
 expected="bin/tarnwick
 lib/tarnwick/libtarnwick-model.so
 lib/tarnwick/libtarnwick-settings.so
-share/applications/tarnwick.desktop
-share/icons/hicolor/scalable/apps/tarnwick.svg
-share/tarnwick/autostart/tarnwick.desktop"
+share/applications/io.github.tarnwick.Tarnwick.desktop
+share/icons/hicolor/scalable/apps/io.github.tarnwick.Tarnwick.svg
+share/tarnwick/autostart/io.github.tarnwick.Tarnwick.desktop"
 actual=$(cd "$stage" && find . -type f | sed 's|^\./||' | sort)
 if [ "$actual" != "$expected" ]; then
   printf 'installed files differ:\n%s\n' "$actual" >&2
@@ -21,8 +21,8 @@ fi
 if ldd "$stage/lib/tarnwick/libtarnwick-settings.so" | grep 'not found'; then
   exit 1
 fi
-desktop-file-validate "$stage/share/applications/tarnwick.desktop" \
-  "$stage/share/tarnwick/autostart/tarnwick.desktop"
+desktop-file-validate "$stage/share/applications/io.github.tarnwick.Tarnwick.desktop" \
+  "$stage/share/tarnwick/autostart/io.github.tarnwick.Tarnwick.desktop"
 # The installed program runs, in a home of its own: the self-test's shell
 # must not read the user's zsh files.
 mkdir "$stage/home"

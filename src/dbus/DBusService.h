@@ -1,0 +1,82 @@
+#pragma once
+
+#include <QDBusArgument>
+#include <QDBusConnection>
+#include <QDBusContext>
+#include <QList>
+#include <QObject>
+#include <QString>
+
+#include <optional>
+#include <string>
+
+namespace tarnwick {
+
+class AppModel;
+class LogSink;
+class MainQueue;
+
+// One binding as ListBindings gives it, (sss) on the bus.
+struct BindingSummary {
+    QString id;
+    QString name;
+    // As the settings window shows it: a corner's label or a hotkey's text.
+    QString trigger;
+};
+using BindingSummaries = QList<BindingSummary>;
+QDBusArgument& operator<<(QDBusArgument& argument, const BindingSummary& summary);
+const QDBusArgument& operator>>(const QDBusArgument& argument, BindingSummary& summary);
+
+// The program's object on the session bus, as io.github.tarnwick.Tarnwick.xml
+// describes it (the adaptor generated from that file calls the methods
+// below). Owning its bus name is also what makes this process the instance.
+class DBusService final : public QObject, protected QDBusContext {
+    Q_OBJECT
+    Q_PROPERTY(bool Enabled READ enabled WRITE setEnabled)
+public:
+    enum class Claim {
+        owner, // the object is exported and the name is ours
+        taken, // another process owns the name
+        noBus, // there is no session bus to be had
+    };
+
+    // Error names of RunBinding's replies.
+    static constexpr const char* unknownBindingError =
+        "io.github.tarnwick.Tarnwick.Error.UnknownBinding";
+    static constexpr const char* disabledError = "io.github.tarnwick.Tarnwick.Error.Disabled";
+
+    DBusService(AppModel& model, MainQueue& mainQueue, LogSink& log, QObject* parent = nullptr);
+    ~DBusService() override;
+    DBusService(const DBusService&) = delete;
+    DBusService& operator=(const DBusService&) = delete;
+
+    Claim claim();
+
+    // The log line of a command started by RunBinding.
+    static std::string runLogLine(const std::string& command, bool ok);
+
+    // The interface.
+    bool enabled() const;
+    void setEnabled(bool enabled);
+    void ShowSettings();
+    void Quit();
+    BindingSummaries ListBindings() const;
+    void RunBinding(const QString& id);
+
+signals:
+    // A binding's command was started, by whatever trigger; relayed to the bus.
+    void Triggered(const QString& id);
+    void showSettingsRequested();
+
+private:
+    void announceEnabled();
+
+    AppModel& m_model;
+    MainQueue& m_mainQueue;
+    LogSink& m_log;
+    std::optional<QDBusConnection> m_bus;
+};
+
+} // namespace tarnwick
+
+Q_DECLARE_METATYPE(tarnwick::BindingSummary)
