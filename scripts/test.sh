@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Installs what is missing, builds, and runs every test: the optimised build
-# with warnings as errors, the config decoder's fuzzer, then the whole suite
+# with warnings as errors, a quick run of the side-by-side benchmark, the
+# config decoder's fuzzer, then the whole suite
 # again under AddressSanitizer and UndefinedBehaviorSanitizer, in an emptied
 # environment, so that no test leans on the machine's locale, time zone,
 # terminal or session.
@@ -16,6 +17,9 @@ cmake --preset ci
 cmake --build --preset ci -j "$jobs"
 cmake --build --preset ci --target all_qmllint
 ctest --preset ci -j "$jobs"
+# The side-by-side benchmark in its quick mode: figures, not a verdict, but
+# it must keep running to the end.
+build/ci/bench/compare/tarnwick_compare --quick
 
 cmake --preset fuzz
 cmake --build --preset fuzz -j "$jobs" --target decode_config_fuzzer
