@@ -239,9 +239,8 @@ private slots:
         BindingListModel* list = &f.window().bindings();
         QVERIFY(list->setData(list->index(0), QStringLiteral("typed"), BindingListModel::NameRole));
         QTest::keyClick(view, Qt::Key_W, Qt::ControlModifier);
-        QVERIFY(!view->isVisible());
         QCOMPARE(f.saved().bindings[0].name, std::string("typed"));
-        // A closed window is given back, and made anew when opened again.
+        // The closed window is given back (here at once), and made anew when opened again.
         QTRY_VERIFY(f.delegate.settingsWindow() == nullptr);
         QMenu& menu = *f.delegate.menu();
         menu.popup({0, 0});
