@@ -306,8 +306,12 @@ private slots:
         recorder.toggle(2);
         QVERIFY(stoppedUnsaved());
 
-        // The tray menu keeps its keys.
+        // Other windows, the tray menu among them, keep their keys.
         recorder.toggle(2);
+        QWindow other;
+        QKeyEvent key(QEvent::KeyPress, Qt::Key_A, Qt::NoModifier, 38, 0x61, 0, "a");
+        QCoreApplication::sendEvent(&other, &key);
+        QCOMPARE(recorder.recordingRow(), 2);
         QMenu& menu = *f.delegate.menu();
         menu.popup({0, 0});
         QVERIFY(QTest::qWaitForWindowExposed(&menu));

@@ -51,12 +51,12 @@ protected:
         argv.insert(argv.end(), {"--dest=" + kName, "--object-path=" + kPath});
         argv.insert(argv.end(), {"--method=" + method, "--"});
         argv.insert(argv.end(), arguments.begin(), arguments.end());
-        return runToEnd(argv, m_sandbox.environment({{"LC_ALL", "C.UTF-8"}}), kDeadline);
+        return Process::runToEnd(argv, m_sandbox.environment({{"LC_ALL", "C.UTF-8"}}), kDeadline);
     }
     // tarnwick with a request for the running instance, without a display.
     Finished remote(std::vector<std::string> arguments) const {
         arguments.insert(arguments.begin(), TARNWICK_BINARY);
-        return runToEnd(arguments,
+        return Process::runToEnd(arguments,
                         environment({{"DISPLAY", ""}, {"DBUS_SESSION_BUS_ADDRESS", m_address}}),
                         kDeadline);
     }
@@ -121,7 +121,7 @@ TEST_F(DBusTest, EveryMethodThePropertyTheSignalAndTheCommandLine) {
     };
 
     // No bus, then a bus without Tarnwick: every request fails and says why.
-    auto done = runToEnd({TARNWICK_BINARY, "--toggle"}, environment({}), kDeadline);
+    auto done = Process::runToEnd({TARNWICK_BINARY, "--toggle"}, environment({}), kDeadline);
     EXPECT_EQ(done.exitCode, 1);
     EXPECT_EQ(done.output,
               "tarnwick: no D-Bus session bus, so no running Tarnwick can be reached\n");

@@ -2,6 +2,7 @@
 
 #include "services/PointerSource.h"
 
+#include <algorithm>
 #include <cstddef>
 #include <functional>
 #include <optional>
@@ -54,11 +55,8 @@ public:
     }
 
     std::size_t liveHandlers() const {
-        std::size_t count = 0;
-        for (const auto& entry : m_handlers) {
-            count += entry.second ? 1U : 0U;
-        }
-        return count;
+        return static_cast<std::size_t>(
+            std::ranges::count_if(m_handlers, [](const auto& entry) { return !!entry.second; }));
     }
 
 private:

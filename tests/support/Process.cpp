@@ -26,11 +26,6 @@ std::vector<char*> pointers(std::vector<std::string>& strings) {
     return result;
 }
 
-int left(Clock::time_point until) {
-    const auto ms = std::chrono::duration_cast<std::chrono::milliseconds>(until - Clock::now());
-    return static_cast<int>(std::max<long>(0, ms.count()));
-}
-
 } // namespace
 
 std::unique_ptr<Process> Process::spawn(std::vector<std::string> argv,
@@ -53,8 +48,7 @@ std::unique_ptr<Process> Process::spawn(std::vector<std::string> argv,
         if (::getppid() != parent) {
             ::_exit(127);
         }
-        const int in = ::open("/dev/null", O_RDONLY);
-        ::dup2(in, STDIN_FILENO);
+        ::dup2(::open("/dev/null", O_RDONLY), STDIN_FILENO);
         ::dup2(out[1], STDOUT_FILENO);
         ::dup2(err >= 0 ? err : out[1], STDERR_FILENO);
         // Looked up in our own PATH, which the sandboxes pass on unchanged.
@@ -75,12 +69,7 @@ std::unique_ptr<Process> Process::spawn(std::vector<std::string> argv,
 }
 
 Process::~Process() {
-    stop();
-    ::close(m_out);
-}
-
-void Process::stop() {
-    if (running()) {
+    if (!waitForExit(std::chrono::milliseconds(0))) {
         ::kill(-m_pid, SIGTERM);
         if (!waitForExit(std::chrono::seconds(10))) {
             ::kill(-m_pid, SIGKILL);
@@ -89,10 +78,7 @@ void Process::stop() {
     }
     // What the program left behind in its group goes too.
     ::kill(-m_pid, SIGKILL);
-}
-
-bool Process::running() {
-    return !waitForExit(std::chrono::milliseconds(0));
+    ::close(m_out);
 }
 
 std::optional<int> Process::waitForExit(std::chrono::milliseconds deadline) {
@@ -115,7 +101,8 @@ std::optional<int> Process::waitForExit(std::chrono::milliseconds deadline) {
 // the end of output or the deadline.
 bool Process::fill(Clock::time_point until) {
     pollfd p{m_out, POLLIN, 0};
-    if (::poll(&p, 1, left(until)) <= 0) {
+    const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(until - Clock::now());
+    if (::poll(&p, 1, static_cast<int>(std::max<long>(0, left.count()))) <= 0) {
         return false;
     }
     char chunk[4096];
@@ -127,45 +114,33 @@ bool Process::fill(Clock::time_point until) {
     return true;
 }
 
-std::optional<std::string> Process::readLine(std::chrono::milliseconds deadline) {
+std::optional<std::string> Process::readLine(std::chrono::milliseconds deadline,
+                                             const std::string& prefix) {
     const auto until = Clock::now() + deadline;
     for (;;) {
         const auto newline = m_buffer.find('\n');
-        if (newline != std::string::npos) {
-            std::string line = m_buffer.substr(0, newline);
-            m_buffer.erase(0, newline + 1);
-            return line;
+        if (newline == std::string::npos) {
+            if (!fill(until)) {
+                return std::nullopt;
+            }
+            continue;
         }
-        if (!fill(until)) {
-            return std::nullopt;
-        }
-    }
-}
-
-std::optional<std::string> Process::readLineStartingWith(const std::string& prefix,
-                                                         std::chrono::milliseconds deadline) {
-    const auto until = Clock::now() + deadline;
-    while (auto line = readLine(std::chrono::milliseconds(left(until)))) {
-        if (line->rfind(prefix, 0) == 0) {
+        std::string line = m_buffer.substr(0, newline);
+        m_buffer.erase(0, newline + 1);
+        if (line.starts_with(prefix)) {
             return line;
         }
     }
-    return std::nullopt;
 }
 
-std::string Process::readAll(std::chrono::milliseconds deadline) {
-    const auto until = Clock::now() + deadline;
-    while (fill(until)) {
-    }
-    return std::exchange(m_buffer, {});
-}
-
-Finished runToEnd(std::vector<std::string> argv, std::vector<std::string> environment,
-                  std::chrono::milliseconds deadline) {
+Finished Process::runToEnd(std::vector<std::string> argv, std::vector<std::string> environment,
+                           std::chrono::milliseconds deadline) {
     Finished result;
-    auto process = Process::spawn(std::move(argv), std::move(environment));
-    if (process) {
-        result.output = process->readAll(deadline);
+    if (auto process = spawn(std::move(argv), std::move(environment))) {
+        const auto until = Clock::now() + deadline;
+        while (process->fill(until)) {
+        }
+        result.output = process->m_buffer;
         result.exitCode = process->waitForExit(deadline).value_or(-1);
     }
     return result;

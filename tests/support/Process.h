@@ -10,6 +10,13 @@
 
 namespace tarnwick::test {
 
+// What runToEnd() found of argv run to its end or the deadline: the exit
+// code (as waitForExit) and all the output.
+struct Finished {
+    int exitCode = -1;
+    std::string output;
+};
+
 // A program run beside the test, in a process group of its own, with exactly
 // the environment given: stdout captured (stderr too, unless it goes to a
 // file), stdin from /dev/null. Its whole group is ended (TERM, then KILL) when
@@ -25,22 +32,16 @@ public:
     Process& operator=(const Process&) = delete;
 
     pid_t pid() const { return m_pid; }
-    bool running();
-
-    // The next whole line of output, without its newline; nothing on end of
-    // output or at the deadline.
-    std::optional<std::string> readLine(std::chrono::milliseconds deadline);
-    // The next line that starts with prefix, skipping others.
-    std::optional<std::string> readLineStartingWith(const std::string& prefix,
-                                                    std::chrono::milliseconds deadline);
-    // All output until the program closes it or the deadline passes.
-    std::string readAll(std::chrono::milliseconds deadline);
-
+    // The next whole line of output that starts with prefix, without its
+    // newline; nothing on end of output or at the deadline.
+    std::optional<std::string> readLine(std::chrono::milliseconds deadline,
+                                        const std::string& prefix = "");
     // The exit code, or -signal when a signal ended it; nothing while it runs
     // past the deadline.
     std::optional<int> waitForExit(std::chrono::milliseconds deadline);
-    // TERM to the group, KILL if it lingers; reaps the program.
-    void stop();
+
+    static Finished runToEnd(std::vector<std::string> argv, std::vector<std::string> environment,
+                             std::chrono::milliseconds deadline = std::chrono::seconds(60));
 
 private:
     Process(pid_t pid, int out) : m_pid(pid), m_out(out) {}
@@ -51,13 +52,5 @@ private:
     std::string m_buffer;
     std::optional<int> m_exit;
 };
-
-// Runs argv to its end: the exit code (as waitForExit) and all its output.
-struct Finished {
-    int exitCode = -1;
-    std::string output;
-};
-Finished runToEnd(std::vector<std::string> argv, std::vector<std::string> environment,
-                  std::chrono::milliseconds deadline = std::chrono::seconds(60));
 
 } // namespace tarnwick::test

@@ -7,7 +7,6 @@
 
 namespace tarnwick::test {
 
-// Keeps every line written, in order.
 class RecordingLogSink final : public LogSink {
 public:
     void write(std::string_view line) override { lines.emplace_back(line); }

@@ -17,8 +17,6 @@ Sandbox::Sandbox() {
     m_root = pattern;
     fs::create_directories(configDirectory());
     fs::create_directories(home());
-    fs::create_directories(m_root / "cache");
-    fs::create_directories(m_root / "data");
     fs::create_directories(runtimeDirectory());
     // Qt and D-Bus refuse a runtime directory that others can read.
     ::chmod(runtimeDirectory().c_str(), 0700);
@@ -34,7 +32,8 @@ void Sandbox::writeConfig(const std::string& text) const {
     std::ofstream(configFile(), std::ios::binary | std::ios::trunc) << text;
 }
 
-std::vector<std::string> Sandbox::environment(const std::map<std::string, std::string>& extra) const {
+std::vector<std::string>
+Sandbox::environment(const std::map<std::string, std::string>& extra) const {
     const char* path = std::getenv("PATH");
     std::map<std::string, std::string> vars{
         {"PATH", path != nullptr ? path : "/usr/local/bin:/usr/bin:/bin"},
@@ -61,9 +60,8 @@ std::vector<std::string> Sandbox::environment(const std::map<std::string, std::s
 }
 
 std::string readWholeFile(const fs::path& path) {
-    std::ifstream in(path, std::ios::binary);
     std::ostringstream bytes;
-    bytes << in.rdbuf();
+    bytes << std::ifstream(path, std::ios::binary).rdbuf();
     return bytes.str();
 }
 

@@ -70,12 +70,10 @@ void TestClient::coverScreenWithMotionWindow() {
 }
 
 bool TestClient::grabPointer() {
-    auto* reply = xcb_grab_pointer_reply(m_c,
-                                         xcb_grab_pointer(m_c, 0, m_window != 0 ? m_window : m_root,
-                                                          XCB_EVENT_MASK_POINTER_MOTION,
-                                                          XCB_GRAB_MODE_ASYNC, XCB_GRAB_MODE_ASYNC,
-                                                          XCB_NONE, XCB_NONE, XCB_CURRENT_TIME),
-                                         nullptr);
+    const auto cookie = xcb_grab_pointer(m_c, 0, m_window != 0 ? m_window : m_root,
+                                         XCB_EVENT_MASK_POINTER_MOTION, XCB_GRAB_MODE_ASYNC,
+                                         XCB_GRAB_MODE_ASYNC, XCB_NONE, XCB_NONE, XCB_CURRENT_TIME);
+    auto* reply = xcb_grab_pointer_reply(m_c, cookie, nullptr);
     const bool ok = reply != nullptr && reply->status == XCB_GRAB_STATUS_SUCCESS;
     std::free(reply);
     return ok;

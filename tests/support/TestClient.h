@@ -29,7 +29,6 @@ public:
 
     // A window covering the root that selects pointer motion itself.
     void coverScreenWithMotionWindow();
-    // Grabs the pointer for this client's window.
     bool grabPointer();
     // A passive key grab on the root; the X error code, 0 on success.
     int grabKey(std::uint8_t keycode, std::uint16_t modifiers);

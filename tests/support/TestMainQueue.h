@@ -21,20 +21,16 @@ public:
         m_ready.notify_all();
     }
 
-    // Runs everything queued so far, and what those items queue; returns the count.
-    std::size_t drain() {
-        std::size_t ran = 0;
+    // Runs everything queued so far, and what those items queue.
+    void drain() {
         while (runUntil(1, std::chrono::milliseconds(0))) {
-            ++ran;
         }
-        return ran;
     }
 
     // Waits until at least count items have been run by this call, or timeout.
     bool runUntil(std::size_t count, std::chrono::milliseconds timeout = std::chrono::seconds(30)) {
         const auto deadline = std::chrono::steady_clock::now() + timeout;
-        std::size_t ran = 0;
-        while (ran < count) {
+        for (std::size_t ran = 0; ran < count; ++ran) {
             std::function<void()> fn;
             {
                 std::unique_lock lock(m_mutex);
@@ -45,7 +41,6 @@ public:
                 m_items.pop_front();
             }
             fn();
-            ++ran;
         }
         return true;
     }

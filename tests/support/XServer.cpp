@@ -47,7 +47,7 @@ std::unique_ptr<XServer> XServer::startXephyr(const XServer& host,
 }
 
 int XServer::run(const std::string& commandLine) const {
-    return runToEnd({"sh", "-c", commandLine}, displayEnvironment(m_display)).exitCode;
+    return Process::runToEnd({"sh", "-c", commandLine}, displayEnvironment(m_display)).exitCode;
 }
 
 } // namespace tarnwick::test

@@ -24,11 +24,11 @@ protected:
         m_bus = Process::spawn(
             {"dbus-run-session", "--config-file=" + config.string(), "--", FAKE_SNI_WATCHER},
             m_sandbox.environment(), errFile("bus"));
-        const auto ready = m_bus ? m_bus->readLineStartingWith("READY ", kDeadline) : std::nullopt;
+        const auto ready = m_bus ? m_bus->readLine(kDeadline, "READY ") : std::nullopt;
         ASSERT_TRUE(ready) << readWholeFile(errFile("bus"));
         m_address = ready->substr(6);
         m_app = start("tarnwick", {{"DBUS_SESSION_BUS_ADDRESS", m_address}});
-        const auto item = m_bus->readLineStartingWith("ITEM ", kDeadline);
+        const auto item = m_bus->readLine(kDeadline, "ITEM ");
         ASSERT_TRUE(item) << "no StatusNotifierItem registered\n" << log();
         m_service = item->substr(5);
         const std::string menu = property("Menu");
@@ -45,7 +45,7 @@ protected:
                                       m_service, "--object-path", path,        "--method", method,
                                       "--"};
         argv.insert(argv.end(), arguments.begin(), arguments.end());
-        return runToEnd(argv, m_sandbox.environment({{"LC_ALL", "C.UTF-8"}}), kDeadline).output;
+        return Process::runToEnd(argv, m_sandbox.environment({{"LC_ALL", "C.UTF-8"}}), kDeadline).output;
     }
 
     std::string property(const std::string& name) const {
@@ -146,7 +146,7 @@ TEST_F(TrayTest, ARejectedFileIsSaidInANotification) {
     m_sandbox.writeConfig("{broken");
     startOnBus();
     ASSERT_FALSE(HasFatalFailure());
-    const auto notification = m_bus->readLineStartingWith("NOTIFY ", kDeadline);
+    const auto notification = m_bus->readLine(kDeadline, "NOTIFY ");
     ASSERT_TRUE(notification) << log();
     EXPECT_EQ(*notification, "NOTIFY Tarnwick: " + logged().at(0).substr(10));
     choose("Quit Tarnwick");
