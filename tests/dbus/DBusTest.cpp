@@ -18,14 +18,8 @@ protected:
 
     // A bus of our own policy with nothing to activate.
     void startBus() {
-        const auto config = m_sandbox.root() / "bus.conf";
-        std::ofstream(config) << "<busconfig><type>session</type><listen>unix:dir="
-                              << m_sandbox.root().string() << "</listen><auth>EXTERNAL</auth>"
-                              << "<policy context=\"default\"><allow send_destination=\"*\"/>"
-                              << "<allow receive_sender=\"*\"/><allow own=\"*\"/></policy>"
-                              << "</busconfig>";
         m_bus = Process::spawn(
-            {"dbus-daemon", "--nofork", "--print-address=1", "--config-file=" + config.string()},
+            {"dbus-daemon", "--nofork", "--print-address=1", "--config-file=" + busConfig()},
             m_sandbox.environment(), errFile("bus"));
         const auto address = m_bus ? m_bus->readLine(kDeadline) : std::nullopt;
         ASSERT_TRUE(address) << readWholeFile(errFile("bus"));

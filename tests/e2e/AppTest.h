@@ -11,6 +11,7 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <fstream>
 #include <map>
 #include <regex>
 #include <sstream>
@@ -71,6 +72,18 @@ protected:
         m_sandbox.writeConfig(nlohmann::json{
             {"bindings", bindings}, {"cornerSensitivity", 6}, {"globalEnabled", enabled}}
                                   .dump());
+    }
+
+    // A session bus policy of our own: anyone may own and call anything, and
+    // with no service directories nothing gets activated.
+    std::string busConfig() const {
+        const auto config = m_sandbox.root() / "bus.conf";
+        std::ofstream(config) << "<busconfig><type>session</type><listen>unix:dir="
+                              << m_sandbox.root().string() << "</listen><auth>EXTERNAL</auth>"
+                              << "<policy context=\"default\"><allow send_destination=\"*\"/>"
+                              << "<allow receive_sender=\"*\"/><allow own=\"*\"/></policy>"
+                              << "</busconfig>";
+        return config.string();
     }
 
     std::filesystem::path errFile(const std::string& name) const {

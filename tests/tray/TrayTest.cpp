@@ -15,14 +15,8 @@ protected:
     // A private bus (our own policy, no service directories: nothing gets
     // activated) with the watcher on it, then the app and its exported menu.
     void startOnBus() {
-        const auto config = m_sandbox.root() / "bus.conf";
-        std::ofstream(config) << "<busconfig><type>session</type><listen>unix:dir="
-                              << m_sandbox.root().string() << "</listen><auth>EXTERNAL</auth>"
-                              << "<policy context=\"default\"><allow send_destination=\"*\"/>"
-                              << "<allow receive_sender=\"*\"/><allow own=\"*\"/></policy>"
-                              << "</busconfig>";
         m_bus = Process::spawn(
-            {"dbus-run-session", "--config-file=" + config.string(), "--", FAKE_SNI_WATCHER},
+            {"dbus-run-session", "--config-file=" + busConfig(), "--", FAKE_SNI_WATCHER},
             m_sandbox.environment(), errFile("bus"));
         const auto ready = m_bus ? m_bus->readLine(kDeadline, "READY ") : std::nullopt;
         ASSERT_TRUE(ready) << readWholeFile(errFile("bus"));
