@@ -109,7 +109,7 @@ void AppDelegate::reload() {
                  &queue = m_services.mainQueue, &log = m_services.log] {
                     CommandRunner::runAsync(command, queue,
                                             [command, &log](const CommandResult& result) {
-                                                log.write(hotkeyLogLine(command, result.ok));
+                                                log.write(runLogLine("hotkey", command, result.ok));
                                             });
                     if (self) {
                         emit self->triggered(QString::fromStdString(id.toString()));
@@ -149,29 +149,11 @@ void AppDelegate::handleCorner(ScreenCorner corner) {
             CommandRunner::runAsync(
                 binding.command, m_services.mainQueue,
                 [corner, command = binding.command, &log](const CommandResult& result) {
-                    log.write(cornerLogLine(corner, command, result.ok));
+                    log.write(runLogLine("corner " + std::string(label(corner)), command, result.ok));
                 });
             emit triggered(QString::fromStdString(binding.id.toString()));
         }
     }
-}
-
-std::string AppDelegate::cornerLogLine(ScreenCorner corner, const std::string& command, bool ok) {
-    std::string line = "Tarnwick: corner ";
-    line += label(corner);
-    line += " ran \"";
-    line += command;
-    line += "\" ok=";
-    line += ok ? "true" : "false";
-    return line;
-}
-
-std::string AppDelegate::hotkeyLogLine(const std::string& command, bool ok) {
-    std::string line = "Tarnwick: hotkey ran \"";
-    line += command;
-    line += "\" ok=";
-    line += ok ? "true" : "false";
-    return line;
 }
 
 // Said twice: in the log, and where the user will see it.

@@ -56,10 +56,6 @@ public:
     void toggleEnabled();
     void openSettings();
 
-    // The log lines of a finished command, exactly as written.
-    static std::string cornerLogLine(ScreenCorner corner, const std::string& command, bool ok);
-    static std::string hotkeyLogLine(const std::string& command, bool ok);
-
     // For tests: the tray icon, its current menu, the settings window if made.
     QSystemTrayIcon* statusItem() const { return m_statusItem.get(); }
     QMenu* menu() const { return m_menu.get(); }

@@ -61,14 +61,6 @@ DBusService::Claim DBusService::claim() {
     return reply.isValid() ? Claim::taken : Claim::noBus;
 }
 
-std::string DBusService::runLogLine(const std::string& command, bool ok) {
-    std::string line = "Tarnwick: D-Bus ran \"";
-    line += command;
-    line += "\" ok=";
-    line += ok ? "true" : "false";
-    return line;
-}
-
 bool DBusService::enabled() const {
     return m_model.globalEnabled();
 }
@@ -121,7 +113,7 @@ void DBusService::RunBinding(const QString& id) {
     LogSink& log = m_log;
     CommandRunner::runAsync(found->command, m_mainQueue,
                             [command = found->command, &log](const CommandResult& result) {
-                                log.write(runLogLine(command, result.ok));
+                                log.write(runLogLine("D-Bus", command, result.ok));
                             });
     emit Triggered(QString::fromStdString(found->id.toString()));
 }

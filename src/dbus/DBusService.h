@@ -52,9 +52,6 @@ public:
 
     Claim claim();
 
-    // The log line of a command started by RunBinding.
-    static std::string runLogLine(const std::string& command, bool ok);
-
     // The interface.
     bool enabled() const;
     void setEnabled(bool enabled);

@@ -21,6 +21,13 @@
 extern char** environ;
 
 namespace tarnwick {
+
+std::string runLogLine(std::string_view trigger, std::string_view command, bool ok) {
+    std::string line = "Tarnwick: ";
+    line.append(trigger).append(" ran \"").append(command).append("\" ok=");
+    line += ok ? "true" : "false";
+    return line;
+}
 namespace {
 
 // Picks the text out of whichever strerror_r the C library provides.

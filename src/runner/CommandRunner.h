@@ -19,6 +19,10 @@ struct CommandResult {
     friend bool operator==(const CommandResult&, const CommandResult&) = default;
 };
 
+// The log line of a finished command, exactly as written:
+// Tarnwick: <trigger> ran "<command>" ok=<true|false>
+std::string runLogLine(std::string_view trigger, std::string_view command, bool ok);
+
 // Runs the user's command lines through `/bin/zsh -lc`. The only place in the
 // program that starts a process.
 class CommandRunner {
