@@ -1,5 +1,6 @@
 #pragma once
 
+#include "services/GlobalShortcuts.h"
 #include "services/HotkeyService.h"
 #include "services/KeyTranslation.h"
 #include "services/PointerSource.h"
@@ -21,6 +22,9 @@ public:
     virtual HotkeyService& hotkeys() = 0;
     virtual KeyTranslation& keys() = 0;
     virtual WindowEffects& windowEffects() = 0;
+    // Where the desktop, not we, owns the keys (Wayland's portal), hotkeys
+    // go through this instead of hotkeys(); nothing elsewhere.
+    virtual GlobalShortcuts* globalShortcuts() { return nullptr; }
 
     // The desktop session's name: one instance of the program runs per session.
     virtual std::string sessionName() const = 0;
