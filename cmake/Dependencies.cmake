@@ -9,6 +9,7 @@ endif()
 if(TARNWICK_BUILD_BENCH)
   find_package(benchmark REQUIRED)
 endif()
+pkg_check_modules(XKB REQUIRED IMPORTED_TARGET xkbcommon)
 pkg_check_modules(XCB REQUIRED IMPORTED_TARGET
   xcb xcb-xinput xcb-xkb xcb-randr xcb-xinerama xcb-xfixes xkbcommon xkbcommon-x11)
 if(TARNWICK_BUILD_TESTS OR TARNWICK_BUILD_BENCH)

@@ -45,6 +45,12 @@ QPalette menuPalette() {
     return palette;
 }
 
+// A hotkey binding that can fire: switched on, with a combination.
+bool liveHotkey(const CommandBinding& binding) {
+    return binding.enabled && binding.trigger.kind == TriggerKind::hotkey &&
+           binding.trigger.hotkey.has_value();
+}
+
 } // namespace
 
 AppDelegate::AppDelegate(Services services, QObject* parent)
@@ -54,7 +60,12 @@ AppDelegate::AppDelegate(Services services, QObject* parent)
     connect(&m_releaseSettings, &QTimer::timeout, this, &AppDelegate::releaseSettings);
 }
 
-AppDelegate::~AppDelegate() = default;
+AppDelegate::~AppDelegate() {
+    // The desktop outlives us and must not call back.
+    if (GlobalShortcuts* shortcuts = m_services.desktop.globalShortcuts()) {
+        shortcuts->setHandlers({});
+    }
+}
 
 void AppDelegate::applicationDidFinishLaunching() {
     const auto problem = m_services.store.load();
@@ -75,6 +86,25 @@ void AppDelegate::applicationDidFinishLaunching() {
             self->handleCorner(corner);
         }
     };
+    if (GlobalShortcuts* shortcuts = m_services.desktop.globalShortcuts()) {
+        shortcuts->setHandlers({
+            [self](const std::string& id) {
+                if (self) {
+                    self->shortcutActivated(id);
+                }
+            },
+            [self](const std::vector<ShortcutAssignment>& assignments) {
+                if (self) {
+                    self->shortcutsAssigned(assignments);
+                }
+            },
+            [self](const std::string& reason) {
+                if (self) {
+                    self->shortcutsUnavailable(reason);
+                }
+            },
+        });
+    }
     // The triggers first: the tray and its fonts take longer than the grabs.
     m_corners.start();
     reload();
@@ -88,37 +118,38 @@ void AppDelegate::reload() {
     const AppConfig& cfg = m_services.model.config();
     m_corners.enabled = cfg.globalEnabled;
     m_corners.sensitivity = cfg.cornerSensitivity;
+    if (GlobalShortcuts* shortcuts = m_services.desktop.globalShortcuts()) {
+        bindShortcuts(*shortcuts);
+    } else {
+        registerHotkeys();
+    }
+    rebuildMenu();
+}
+
+void AppDelegate::registerHotkeys() {
+    const AppConfig& cfg = m_services.model.config();
     m_services.hotkeys.clearAll();
-    const auto live = [](const CommandBinding& binding) {
-        return binding.enabled && binding.trigger.kind == TriggerKind::hotkey &&
-               binding.trigger.hotkey.has_value();
-    };
     std::vector<HotkeyConflict> conflicts(cfg.bindings.size());
     // While a hotkey is being recorded our own grabs stay off, so that even a
     // combination already bound can be recorded rather than fired.
     if (cfg.globalEnabled && !m_recording) {
         for (std::size_t row = 0; row < cfg.bindings.size(); ++row) {
             const CommandBinding& binding = cfg.bindings[row];
-            if (!live(binding)) {
+            if (!liveHotkey(binding)) {
                 continue;
             }
             const HotkeyCombo& combo = *binding.trigger.hotkey;
             const auto refusal = m_services.hotkeys.registerHotkey(
-                combo,
-                [self = QPointer<AppDelegate>(this), id = binding.id, command = binding.command,
-                 &queue = m_services.mainQueue, &log = m_services.log] {
-                    CommandRunner::runAsync(command, queue,
-                                            [command, &log](const CommandResult& result) {
-                                                log.write(runLogLine("hotkey", command, result.ok));
-                                            });
+                combo, [self = QPointer<AppDelegate>(this), id = binding.id.toString(),
+                        command = binding.command] {
                     if (self) {
-                        emit self->triggered(QString::fromStdString(id.toString()));
+                        self->runHotkey(id, command);
                     }
                 });
             const auto first = std::find_if(
                 cfg.bindings.begin(), cfg.bindings.begin() + static_cast<std::ptrdiff_t>(row),
                 [&](const CommandBinding& other) {
-                    return live(other) && other.trigger.hotkey->keyCode == combo.keyCode &&
+                    return liveHotkey(other) && other.trigger.hotkey->keyCode == combo.keyCode &&
                            other.trigger.hotkey->modifiers == combo.modifiers;
                 });
             if (refusal) {
@@ -134,7 +165,92 @@ void AppDelegate::reload() {
     if (!m_recording) {
         m_services.model.setHotkeyConflicts(std::move(conflicts));
     }
-    rebuildMenu();
+}
+
+// The desktop keeps the keys and decides which one each shortcut gets. It is
+// asked only when what we ask changes: each request may show its user a dialog.
+void AppDelegate::bindShortcuts(GlobalShortcuts& shortcuts) {
+    const AppConfig& cfg = m_services.model.config();
+    std::vector<ShortcutRequest> requests;
+    std::map<std::string, BoundShortcut> bound;
+    // None while recording, so that the desktop lets the keys being recorded
+    // through to our window; none while the switch is off, so that the keys
+    // reach the programs under them again, as on X11.
+    if (cfg.globalEnabled && !m_recording) {
+        for (const CommandBinding& binding : cfg.bindings) {
+            // A shortcut per id: a hand-edited file may give two bindings one.
+            std::string id = binding.id.toString();
+            if (liveHotkey(binding) &&
+                bound.emplace(id, BoundShortcut{binding.name, binding.command}).second) {
+                const HotkeyCombo& combo = *binding.trigger.hotkey;
+                requests.push_back({std::move(id), binding.name,
+                                    m_services.shortcutTrigger ? m_services.shortcutTrigger(combo)
+                                                               : std::string()});
+            }
+        }
+    }
+    m_bound = std::move(bound);
+    // The cards keep what they said while recording, as the log does.
+    if (!m_recording) {
+        std::erase_if(m_assigned,
+                      [this](const auto& entry) { return !m_bound.contains(entry.first); });
+        m_services.model.setHotkeyConflicts({});
+        const auto state = m_services.model.desktopShortcuts().state;
+        showShortcuts(state == DesktopShortcuts::State::notUsed ? DesktopShortcuts::State::used
+                                                                : state);
+    }
+    if (requests != m_requested) {
+        m_requested = requests;
+        shortcuts.bind(std::move(requests));
+    }
+}
+
+// A hotkey fired, on any desktop: its command runs in the background and
+// says in the log how it went.
+void AppDelegate::runHotkey(const std::string& id, const std::string& command) {
+    LogSink& log = m_services.log;
+    CommandRunner::runAsync(command, m_services.mainQueue,
+                            [command, &log](const CommandResult& result) {
+                                log.write(runLogLine("hotkey", command, result.ok));
+                            });
+    emit triggered(QString::fromStdString(id));
+}
+
+// Only what the last reload bound runs: not a binding switched off since,
+// nor anything while the switch is off or a hotkey is being recorded.
+void AppDelegate::shortcutActivated(const std::string& id) {
+    if (const auto bound = m_bound.find(id); bound != m_bound.end()) {
+        runHotkey(id, bound->second.command);
+    }
+}
+
+void AppDelegate::shortcutsAssigned(const std::vector<ShortcutAssignment>& assignments) {
+    for (const ShortcutAssignment& assignment : assignments) {
+        const auto bound = m_bound.find(assignment.id);
+        if (bound == m_bound.end()) {
+            continue;
+        }
+        const auto [known, added] = m_assigned.try_emplace(assignment.id, assignment.trigger);
+        if (!added && known->second == assignment.trigger) {
+            continue;
+        }
+        known->second = assignment.trigger;
+        const std::string name = "\"" + bound->second.name + "\"";
+        m_services.log.write(assignment.trigger.empty()
+                                 ? "Tarnwick: the desktop assigned no key to " + name
+                                 : "Tarnwick: the desktop assigned " + assignment.trigger + " to " +
+                                       name);
+    }
+    showShortcuts(DesktopShortcuts::State::used);
+}
+
+void AppDelegate::shortcutsUnavailable(const std::string& reason) {
+    m_services.log.write("Tarnwick: " + reason);
+    showShortcuts(DesktopShortcuts::State::unavailable);
+}
+
+void AppDelegate::showShortcuts(DesktopShortcuts::State state) {
+    m_services.model.setDesktopShortcuts({state, m_assigned});
 }
 
 void AppDelegate::handleCorner(ScreenCorner corner) {
@@ -149,7 +265,8 @@ void AppDelegate::handleCorner(ScreenCorner corner) {
             CommandRunner::runAsync(
                 binding.command, m_services.mainQueue,
                 [corner, command = binding.command, &log](const CommandResult& result) {
-                    log.write(runLogLine("corner " + std::string(label(corner)), command, result.ok));
+                    log.write(
+                        runLogLine("corner " + std::string(label(corner)), command, result.ok));
                 });
             emit triggered(QString::fromStdString(binding.id.toString()));
         }
@@ -247,15 +364,15 @@ void AppDelegate::openSettings() {
     m_releaseSettings.stop();
     if (!m_settingsWindow) {
         // The window, and the recorder in it, live no longer than this delegate.
-        m_settingsWindow = m_services.makeSettings(SettingsPanel::Services{
-            m_services.model, m_services.mainQueue, m_services.desktop.keys(),
-            m_services.desktop.windowEffects(),
-            // Our own grabs would take the very combination being recorded.
-            [this](bool recording) {
-                m_recording = recording;
-                reload();
-            },
-            [this] { m_releaseSettings.start(); }});
+        m_settingsWindow = m_services.makeSettings(
+            SettingsPanel::Services{m_services.model, m_services.mainQueue,
+                                    m_services.desktop.keys(), m_services.desktop.windowEffects(),
+                                    // Our own grabs would take the very combination being recorded.
+                                    [this](bool recording) {
+                                        m_recording = recording;
+                                        reload();
+                                    },
+                                    [this] { m_releaseSettings.start(); }});
         if (!m_settingsWindow) {
             return;
         }

@@ -1,6 +1,8 @@
 #pragma once
 
 #include "config/AppConfig.h"
+#include "services/GlobalShortcuts.h"
+#include "settings/AppModel.h"
 #include "settings/SettingsPanel.h"
 #include "triggers/HotCornerMonitor.h"
 
@@ -8,8 +10,11 @@
 #include <QTimer>
 
 #include <functional>
+#include <map>
 #include <memory>
+#include <optional>
 #include <string>
+#include <vector>
 
 class QAction;
 class QMenu;
@@ -17,7 +22,6 @@ class QSystemTrayIcon;
 
 namespace tarnwick {
 
-class AppModel;
 class ConfigStore;
 class DesktopBackend;
 class HotkeyManager;
@@ -25,7 +29,8 @@ class LogSink;
 class MainQueue;
 
 // Joins the program together: loads the configuration at launch, keeps the
-// triggers in step with the model, runs the commands bound to a corner or a
+// triggers in step with the model (hotkeys grabbed by us, or bound with the
+// desktop where it keeps the keys), runs the commands bound to a corner or a
 // hotkey, and owns the tray icon, its menu and the settings window.
 class AppDelegate final : public QObject {
     Q_OBJECT
@@ -38,8 +43,10 @@ public:
         MainQueue& mainQueue;
         LogSink& log;
         // Makes the settings window, or nothing when it cannot be had.
-        std::function<std::unique_ptr<SettingsPanel>(const SettingsPanel::Services&)>
-            makeSettings;
+        std::function<std::unique_ptr<SettingsPanel>(const SettingsPanel::Services&)> makeSettings;
+        // A stored hotkey as the desktop's shortcut service spells the key
+        // wished for ("CTRL+SHIFT+Y"), where the desktop keeps the keys.
+        std::function<std::string(const HotkeyCombo&)> shortcutTrigger;
         // How long a closed settings window is kept before its memory is given back.
         std::chrono::milliseconds keepClosedSettings = std::chrono::seconds(20);
     };
@@ -70,7 +77,20 @@ protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
+    // What a shortcut the desktop keeps runs, as the last reload bound it.
+    struct BoundShortcut {
+        std::string name;
+        std::string command;
+    };
+
     void reload();
+    void registerHotkeys();
+    void bindShortcuts(GlobalShortcuts& shortcuts);
+    void runHotkey(const std::string& id, const std::string& command);
+    void shortcutActivated(const std::string& id);
+    void shortcutsAssigned(const std::vector<ShortcutAssignment>& assignments);
+    void shortcutsUnavailable(const std::string& reason);
+    void showShortcuts(DesktopShortcuts::State state);
     void handleCorner(ScreenCorner corner);
     void createStatusItem();
     void reportProblem(const std::string& message);
@@ -89,6 +109,11 @@ private:
     std::unique_ptr<SettingsPanel> m_settingsWindow;
     QTimer m_releaseSettings;
     bool m_recording = false;
+    // Where the desktop keeps the keys: what was last asked of it, what each
+    // bound id runs, and the key it gave each.
+    std::optional<std::vector<ShortcutRequest>> m_requested;
+    std::map<std::string, BoundShortcut> m_bound;
+    std::map<std::string, std::string> m_assigned;
 };
 
 } // namespace tarnwick

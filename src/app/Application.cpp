@@ -2,6 +2,7 @@
 
 #include "app/AppDelegate.h"
 #include "app/Logging.h"
+#include "app/PlatformChoice.h"
 #include "app/SingleInstance.h"
 #include "config/ConfigStore.h"
 #include "dbus/ApplicationId.h"
@@ -9,55 +10,96 @@
 #include "dbus/RemoteControl.h"
 #include "platform/QtMainQueue.h"
 #include "platform/SystemLog.h"
+#include "platform/wayland/WaylandBackend.h"
 #include "platform/x11/X11Backend.h"
 #include "settings/AppModel.h"
 #include "triggers/HotkeyManager.h"
 
 #include <QApplication>
 #include <QDir>
+#include <QFileInfo>
 #include <QLibrary>
 #include <QMessageBox>
 #include <QTimer>
 
 #include <csignal>
 #include <cstdio>
+#include <span>
+#include <utility>
 
 namespace tarnwick {
 namespace {
 
-bool waylandSession() {
-    return qEnvironmentVariable("XDG_SESSION_TYPE") == QLatin1String("wayland") ||
-           !qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY");
+PlatformChoice::Environment sessionEnvironment() {
+    return {qEnvironmentVariable("QT_QPA_PLATFORM").toStdString(),
+            qEnvironmentVariable("WAYLAND_DISPLAY").toStdString(),
+            qEnvironmentVariable("XDG_SESSION_TYPE").toStdString()};
 }
 
-// Qt's arguments, and the display they name. Hot corners and hotkeys need
-// X11, so under Wayland Qt must use XWayland too; asking through the
-// arguments, not QT_QPA_PLATFORM, leaves the environment that commands
-// inherit as the user's. Our own connections go where Qt's windows go.
+// The arguments Qt is given, kept for as long as the application lives.
 struct QtArguments {
-    QtArguments(int argc, char* argv[]) : values(argv, argv + argc) {
-        bool platformGiven = !qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM");
-        for (std::size_t i = 1; i + 1 < values.size(); ++i) {
-            const std::string_view name = values[i];
-            platformGiven = platformGiven || name == "-platform";
-            if (name == "-display") {
-                display = values[i + 1];
-            }
+    explicit QtArguments(std::vector<std::string> arguments) : strings(std::move(arguments)) {
+        for (std::string& argument : strings) {
+            values.push_back(argument.data());
         }
-        if (!platformGiven) {
-            values.push_back(platformOption.data());
-            values.push_back(xcb.data());
-        }
-        count = static_cast<int>(values.size());
+        count = static_cast<int>(strings.size());
         values.push_back(nullptr);
     }
 
-    std::string platformOption = "-platform";
-    std::string xcb = "xcb";
+    std::vector<std::string> strings;
     std::vector<char*> values;
     int count = 0;
-    std::string display;
 };
+
+// GlobalShortcuts that no desktop service stands behind: says so once.
+class NoGlobalShortcuts final : public GlobalShortcuts {
+public:
+    void setHandlers(Handlers handlers) override { m_handlers = std::move(handlers); }
+    void bind(std::vector<ShortcutRequest>) override {
+        if (!std::exchange(m_told, true) && m_handlers.unavailable) {
+            QTimer::singleShot(0, qApp, [unavailable = m_handlers.unavailable] {
+                unavailable("no GlobalShortcuts portal");
+            });
+        }
+    }
+
+private:
+    Handlers m_handlers;
+    bool m_told = false;
+};
+
+// Where the desktop keeps the keys (Wayland): its global shortcuts, and how
+// they spell the key wished for.
+struct DesktopShortcutService {
+    std::unique_ptr<GlobalShortcuts> shortcuts;
+    std::function<std::string(const HotkeyCombo&)> trigger;
+};
+
+DesktopShortcutService desktopShortcutService() {
+    return {std::make_unique<NoGlobalShortcuts>(),
+            [](const HotkeyCombo&) { return std::string(); }};
+}
+
+// Before the application object, so that a desktop that is not there is one
+// line of ours rather than Qt's abort. The Wayland backend itself needs Qt's event
+// loop, so it is made afterwards.
+std::string desktopMissing(const PlatformChoice& choice,
+                           std::unique_ptr<x11::X11Backend>& x11Backend) {
+    if (choice.desktop == PlatformChoice::Desktop::x11) {
+        auto opened = x11::X11Backend::open(choice.display);
+        x11Backend = std::move(opened.backend);
+        return opened.error;
+    }
+    const std::string socket =
+        wayland::WaylandBackend::socketPath(qEnvironmentVariable("WAYLAND_DISPLAY").toStdString(),
+                                            qEnvironmentVariable("XDG_RUNTIME_DIR").toStdString());
+    // A socket handed down by the compositor needs no path.
+    if (!qEnvironmentVariableIsEmpty("WAYLAND_SOCKET") ||
+        QFileInfo::exists(QString::fromStdString(socket))) {
+        return {};
+    }
+    return "no Wayland compositor listens at " + socket;
+}
 
 // The settings window's plugin, beside the program in the build tree or
 // where the installation put it; loaded once and kept.
@@ -65,7 +107,8 @@ std::unique_ptr<SettingsPanel> makeSettingsPanel(const SettingsPanel::Services& 
     static MakeSettingsPanel make = nullptr;
     QString errors;
     const QDir bin(QCoreApplication::applicationDirPath());
-    for (const QString& dir : {bin.path(), bin.filePath(QStringLiteral(TARNWICK_PLUGIN_DIR_FROM_BIN))}) {
+    for (const QString& dir :
+         {bin.path(), bin.filePath(QStringLiteral(TARNWICK_PLUGIN_DIR_FROM_BIN))}) {
         if (make != nullptr) {
             break;
         }
@@ -91,15 +134,26 @@ int runApplication(int argc, char* argv[]) {
     // Commands' children are waited for by the runner: SIGCHLD stays default.
     std::signal(SIGPIPE, SIG_IGN);
 
-    QtArguments arguments(argc, argv);
-    auto opened = x11::X11Backend::open(arguments.display);
-    if (!opened.backend) {
-        std::fprintf(stderr, "tarnwick: %s\n", opened.error.c_str());
+    const auto choice = PlatformChoice::make(
+        std::span<const char* const>(argv, static_cast<std::size_t>(argc)), sessionEnvironment());
+    std::unique_ptr<x11::X11Backend> x11Backend;
+    const std::string missing =
+        choice.error.empty() ? desktopMissing(choice, x11Backend) : choice.error;
+    if (!missing.empty()) {
+        std::fprintf(stderr, "tarnwick: %s\n", missing.c_str());
         return 1;
     }
+    QtArguments arguments(choice.qtArguments);
     QApplication app(arguments.count, arguments.values.data());
+    // Made once the application object exists: the desktop's service is
+    // reached over D-Bus.
+    DesktopShortcutService shortcutService =
+        x11Backend ? DesktopShortcutService{} : desktopShortcutService();
     // Gone before the application object: its event pumps are Qt objects.
-    const std::unique_ptr<DesktopBackend> backend = std::move(opened.backend);
+    const std::unique_ptr<DesktopBackend> backend =
+        x11Backend
+            ? std::unique_ptr<DesktopBackend>(std::move(x11Backend))
+            : std::make_unique<wayland::WaylandBackend>(std::move(shortcutService.shortcuts));
     DesktopBackend& desktop = *backend;
     app.setApplicationName(QStringLiteral("Tarnwick"));
     app.setDesktopFileName(QString::fromLatin1(applicationId));
@@ -136,7 +190,7 @@ int runApplication(int argc, char* argv[]) {
         case SingleInstance::Role::primary: break;
         }
     }
-    if (waylandSession()) {
+    if (choice.waylandSession && choice.desktop == PlatformChoice::Desktop::x11) {
         log.write(
             "Tarnwick: Wayland session: hot corners and hotkeys only see X11 (XWayland) windows");
     }
@@ -150,7 +204,7 @@ int runApplication(int argc, char* argv[]) {
 
     HotkeyManager hotkeys(desktop.hotkeys(), mainQueue, log);
     AppDelegate delegate({ConfigStore::shared(), *model, hotkeys, desktop, mainQueue, log,
-                          makeSettingsPanel});
+                          makeSettingsPanel, shortcutService.trigger});
     QObject::connect(&instance, &SingleInstance::showSettingsRequested, &delegate,
                      &AppDelegate::openSettings);
     QObject::connect(&service, &DBusService::showSettingsRequested, &delegate,

@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <bit>
 #include <cstdint>
+#include <optional>
 
 namespace tarnwick {
 
@@ -62,6 +63,22 @@ void AppModel::setHotkeyConflicts(std::vector<HotkeyConflict> conflicts) {
     for (std::size_t row = 0; row < rows && row < m_config.bindings.size(); ++row) {
         const HotkeyConflict none;
         if ((row < conflicts.size() ? conflicts[row] : none) != hotkeyConflict(row)) {
+            emit bindingChanged(static_cast<int>(row));
+        }
+    }
+}
+
+void AppModel::setDesktopShortcuts(DesktopShortcuts shortcuts) {
+    std::swap(m_desktopShortcuts, shortcuts);
+    // What one row shows of it: the state, and the key given to its binding.
+    const auto part = [](const DesktopShortcuts& all, const std::string& id) {
+        const auto found = all.assigned.find(id);
+        return std::pair(all.state,
+                         found != all.assigned.end() ? std::optional(found->second) : std::nullopt);
+    };
+    for (std::size_t row = 0; row < m_config.bindings.size(); ++row) {
+        const std::string id = m_config.bindings[row].id.toString();
+        if (part(shortcuts, id) != part(m_desktopShortcuts, id)) {
             emit bindingChanged(static_cast<int>(row));
         }
     }

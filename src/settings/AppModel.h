@@ -6,6 +6,7 @@
 
 #include <cstddef>
 #include <functional>
+#include <map>
 #include <string>
 #include <vector>
 
@@ -26,6 +27,22 @@ struct HotkeyConflict {
     std::string otherName;
 
     friend bool operator==(const HotkeyConflict&, const HotkeyConflict&) = default;
+};
+
+// What a desktop that keeps the keys itself (Wayland's GlobalShortcuts
+// portal) made of the hotkey bindings; nothing where we grab the keys.
+struct DesktopShortcuts {
+    enum class State : std::uint8_t {
+        notUsed,     // we grab the keys ourselves
+        used,        // the desktop keeps them
+        unavailable, // the desktop keeps them, but gives none to us
+    };
+    State state = State::notUsed;
+    // The desktop's own text of the key it gave each bound binding, by the
+    // binding's id; "" when it gave none. Bindings not bound are absent.
+    std::map<std::string, std::string> assigned;
+
+    friend bool operator==(const DesktopShortcuts&, const DesktopShortcuts&) = default;
 };
 
 // The configuration the user sees and edits, announcing every change, and
@@ -60,6 +77,10 @@ public:
     // rows past the end have none. Kept in step when rows go.
     void setHotkeyConflicts(std::vector<HotkeyConflict> conflicts);
     HotkeyConflict hotkeyConflict(std::size_t row) const;
+    // What the desktop made of the hotkeys; announced for the rows whose
+    // part of it changed. Never written to the file.
+    void setDesktopShortcuts(DesktopShortcuts shortcuts);
+    const DesktopShortcuts& desktopShortcuts() const { return m_desktopShortcuts; }
 
     // Copies the configuration into the store, saves it, tells onSaveFailed
     // why when that failed, then calls onChange (whatever the save's outcome).
@@ -89,6 +110,7 @@ private:
     ConfigStore& m_store;
     AppConfig m_config;
     std::vector<HotkeyConflict> m_conflicts;
+    DesktopShortcuts m_desktopShortcuts;
 };
 
 } // namespace tarnwick

@@ -18,6 +18,10 @@ Rectangle {
     required property string hotkeyDisplay
     required property string hotkeyName
     required property string hotkeyProblem
+    // Where the desktop keeps the keys: the key it gave ("Desktop: …"), and
+    // where it gives none, the command to bind in its own settings instead.
+    required property string desktopKey
+    required property string runCommand
     required property string command
     // How the last test run went, for a few seconds: "", "ok" or "failed".
     required property string runOutcome
@@ -188,7 +192,20 @@ Rectangle {
                 ToolTip.text: card.recordTip
                 onClicked: card.recorder.toggle(card.index)
             }
-            Item { Layout.fillWidth: true }
+            Text {
+                id: desktopKeyText
+                objectName: "desktopKey"
+                visible: card.kind === "hotkey" && card.desktopKey !== ""
+                Layout.fillWidth: true
+                text: card.desktopKey
+                color: Theme.dimText
+                font.pixelSize: Theme.smallSize + 1
+                wrapMode: Text.Wrap
+            }
+            Item {
+                visible: !desktopKeyText.visible
+                Layout.fillWidth: true
+            }
         }
 
         Text {
@@ -199,6 +216,36 @@ Rectangle {
             color: Theme.warning
             font.pixelSize: Theme.smallSize + 1
             wrapMode: Text.Wrap
+        }
+
+        Text {
+            visible: runCommandRow.visible
+            Layout.fillWidth: true
+            text: qsTr("Instead, bind this command to a key in the desktop's keyboard settings:")
+            color: Theme.dimText
+            font.pixelSize: Theme.smallSize + 1
+            wrapMode: Text.Wrap
+        }
+
+        RowLayout {
+            id: runCommandRow
+            visible: card.kind === "hotkey" && card.runCommand !== ""
+            spacing: 8
+            Text {
+                objectName: "runCommand"
+                Layout.fillWidth: true
+                text: card.runCommand
+                color: card.palette.text
+                font.family: "monospace"
+                font.pixelSize: Theme.smallSize + 1
+                elide: Text.ElideMiddle
+            }
+            Pill {
+                objectName: "copyRunCommand"
+                text: qsTr("Copy")
+                font.pixelSize: 12
+                onClicked: card.bindings.copyRunCommand(card.index)
+            }
         }
 
         Rectangle {

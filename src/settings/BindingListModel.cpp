@@ -5,6 +5,8 @@
 #include "settings/AppModel.h"
 #include "settings/KeyCombo.h"
 
+#include <QClipboard>
+#include <QGuiApplication>
 #include <QPointer>
 #include <QTimer>
 
@@ -73,6 +75,8 @@ QHash<int, QByteArray> BindingListModel::roleNames() const {
         {HotkeyProblemRole, "hotkeyProblem"},
         {RunOutcomeRole, "runOutcome"},
         {RunDetailRole, "runDetail"},
+        {DesktopKeyRole, "desktopKey"},
+        {RunCommandRole, "runCommand"},
     };
     return names;
 }
@@ -105,11 +109,47 @@ QVariant BindingListModel::data(const QModelIndex& index, int role) const {
         const Run* run = shownRun(index.row());
         return run == nullptr ? QString() : run->detail;
     }
+    case DesktopKeyRole: return desktopKey(b);
+    case RunCommandRole: return runCommand(b);
     default: return {};
     }
 }
 
+// Where the desktop keeps the keys, the key it gave the binding.
+std::optional<std::string> BindingListModel::assignedKey(const CommandBinding& binding) const {
+    const DesktopShortcuts& shortcuts = m_model.desktopShortcuts();
+    const auto found = shortcuts.assigned.find(binding.id.toString());
+    if (shortcuts.state != DesktopShortcuts::State::used || found == shortcuts.assigned.end()) {
+        return std::nullopt;
+    }
+    return found->second;
+}
+
+QString BindingListModel::desktopKey(const CommandBinding& binding) const {
+    const auto key = assignedKey(binding);
+    return key && !key->empty() ? QStringLiteral("Desktop: ") + text(*key) : QString();
+}
+
+QString BindingListModel::runCommand(const CommandBinding& binding) const {
+    return m_model.desktopShortcuts().state == DesktopShortcuts::State::unavailable
+               ? QStringLiteral("tarnwick --run ") + text(binding.id.toString())
+               : QString();
+}
+
+void BindingListModel::copyRunCommand(int row) const {
+    if (const QString command = data(index(row), RunCommandRole).toString(); !command.isEmpty()) {
+        QGuiApplication::clipboard()->setText(command);
+    }
+}
+
 QString BindingListModel::problem(int row) const {
+    const CommandBinding& binding = m_model.config().bindings[static_cast<std::size_t>(row)];
+    if (m_model.desktopShortcuts().state == DesktopShortcuts::State::unavailable) {
+        return QStringLiteral("Global shortcuts are not available on this desktop");
+    }
+    if (const auto key = assignedKey(binding); key && key->empty()) {
+        return QStringLiteral("not assigned: set it in the desktop's shortcut settings");
+    }
     const HotkeyConflict conflict = m_model.hotkeyConflict(static_cast<std::size_t>(row));
     const QString name = data(index(row), HotkeyNameRole).toString();
     switch (conflict.kind) {

@@ -6,10 +6,13 @@
 
 #include <cstdint>
 #include <map>
+#include <optional>
+#include <string>
 
 namespace tarnwick {
 
 class AppModel;
+struct CommandBinding;
 class KeyTranslation;
 class MainQueue;
 
@@ -33,6 +36,12 @@ public:
         HotkeyProblemRole, // why the combination is not live on its own, or ""
         RunOutcomeRole,    // for a few seconds after a run of runNow(): "ok" or "failed"; or ""
         RunDetailRole,     // then the first line of the run's output
+        // Where the desktop keeps the keys: the key it gave the binding
+        // ("Desktop: Ctrl+Shift+Y"); "" until it says, or when it gave none
+        // (the problem then says so).
+        DesktopKeyRole,
+        // Where it gives none to us: the command to bind in its own settings instead.
+        RunCommandRole,
     };
     Q_ENUM(Role)
 
@@ -54,6 +63,8 @@ public:
     // row then shows how it went, for shownFor.
     Q_INVOKABLE void runNow(int row);
     static constexpr int shownFor = 4000; // ms
+    // Puts the row's RunCommandRole on the clipboard.
+    Q_INVOKABLE void copyRunCommand(int row) const;
 
 private:
     struct Run {
@@ -65,6 +76,9 @@ private:
 
     bool hasRow(int row) const;
     QString problem(int row) const;
+    std::optional<std::string> assignedKey(const CommandBinding& binding) const;
+    QString desktopKey(const CommandBinding& binding) const;
+    QString runCommand(const CommandBinding& binding) const;
     // The row's latest finished run, if it is still shown.
     const Run* shownRun(int row) const;
     void finish(std::uint64_t number, bool ok, const QString& detail);

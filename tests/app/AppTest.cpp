@@ -1,6 +1,7 @@
 // The delegate, its menu, the models and the settings window as the program
 // wires them, over fake desktop services and a configuration of the test's own.
 #include "app/AppDelegate.h"
+#include "app/PlatformChoice.h"
 #include "config/ConfigJson.h"
 #include "config/ConfigStore.h"
 #include "platform/QtMainQueue.h"
@@ -17,6 +18,7 @@
 #include <QAbstractItemModelTester>
 #include <QAction>
 #include <QApplication>
+#include <QClipboard>
 #include <QKeyEvent>
 #include <QMenu>
 #include <QQuickItem>
@@ -45,13 +47,17 @@ CommandBinding hotkeyBinding(const std::string& command, bool enabled = true) {
         command, enabled);
 }
 
-// One application as the program wires it; launched unless told otherwise.
+// One application as the program wires it, launched; with a portal, on a
+// desktop that keeps the keys itself.
 struct Fixture {
-    explicit Fixture(const std::optional<AppConfig>& initial = std::nullopt)
-        : Fixture(initial ? *encodeConfig(*initial, JsonLayout::pretty) : std::string()) {}
-    explicit Fixture(const std::string& fileText) {
+    explicit Fixture(const std::optional<AppConfig>& initial = std::nullopt, bool portal = false)
+        : Fixture(initial ? *encodeConfig(*initial, JsonLayout::pretty) : std::string(), portal) {}
+    explicit Fixture(const std::string& fileText, bool portal = false) {
         if (!fileText.empty()) {
             sandbox.writeConfig(fileText);
+        }
+        if (portal) {
+            desktop.portal.emplace();
         }
         delegate.applicationDidFinishLaunching();
     }
@@ -69,7 +75,10 @@ struct Fixture {
                           [](const SettingsPanel::Services& services) {
                               return std::make_unique<SettingsWindow>(services);
                           },
+                          // The portal's spelling is its own test's: any text that follows the key.
+                          [](const HotkeyCombo& combo) { return combo.display; },
                           std::chrono::milliseconds(0)}};
+    std::string id(std::size_t row) const { return model.config().bindings.at(row).id.toString(); }
     SettingsWindow& window() const {
         return *static_cast<SettingsWindow*>(delegate.settingsWindow());
     }
@@ -256,9 +265,11 @@ private slots:
         QCOMPARE(root.property("translucent"), QVariant(true));
         f.desktop.compositorChanged(false);
         QCOMPARE(root.property("translucent"), QVariant(false));
-        QVERIFY(list->setData(list->index(1), QStringLiteral("echo"), BindingListModel::CommandRole));
+        QVERIFY(
+            list->setData(list->index(1), QStringLiteral("echo"), BindingListModel::CommandRole));
         // Pressed inside the loop: a quit before it would be lost.
-        QTimer::singleShot(0, view, [view] { QTest::keyClick(view, Qt::Key_Q, Qt::ControlModifier); });
+        QTimer::singleShot(0, view,
+                           [view] { QTest::keyClick(view, Qt::Key_Q, Qt::ControlModifier); });
         QCOMPARE(QApplication::exec(), 0);
         QCOMPARE(f.saved().bindings[1].command, std::string("echo"));
     }
@@ -281,6 +292,172 @@ private slots:
         held.clear();
         f.model.persist();
         QVERIFY(f.model.hotkeyConflict(1) == HotkeyConflict{});
+    }
+
+    // Where the desktop keeps the keys, it is asked for one shortcut per live
+    // hotkey binding, and asked again only when that set changes.
+    void theDesktopIsAskedForTheLiveHotkeysWhenTheyChange() {
+        AppConfig cfg;
+        cfg.bindings = {hotkeyBinding("a"), hotkeyBinding("b", false),
+                        cornerBinding("c", ScreenCorner::topLeft),
+                        CommandBinding("no combo", Trigger{TriggerKind::hotkey}, "d"),
+                        hotkeyBinding("twin")};
+        cfg.bindings[4].id = cfg.bindings[0].id; // as a hand-edited file may have it
+        Fixture f(cfg, true);
+        const auto& binds = f.desktop.portal->binds;
+        const auto asked = [&](std::vector<std::size_t> rows) {
+            std::vector<ShortcutRequest> requests;
+            for (const std::size_t row : rows) {
+                const CommandBinding& b = f.model.config().bindings[row];
+                requests.push_back({b.id.toString(), b.name, b.trigger.hotkey->display});
+            }
+            return requests;
+        };
+        QCOMPARE(binds, std::vector<std::vector<ShortcutRequest>>{asked({0})});
+        QVERIFY(f.desktop.hotkeyService.registerCalls.empty());
+        f.model.setCornerSensitivity(12);
+        f.model.persist();
+        QCOMPARE(binds.size(), 1u);
+        // Switched on, then recorded anew and renamed, then deleted.
+        CommandBinding second = f.model.config().bindings[1];
+        second.enabled = true;
+        QVERIFY(f.model.setBinding(1, second));
+        f.model.persist();
+        QCOMPARE(binds.back(), asked({0, 1}));
+        second.trigger.hotkey = HotkeyCombo{16, 0x1200, "⌃⇧Y"};
+        second.name = "renamed";
+        QVERIFY(f.model.setBinding(1, second));
+        f.model.persist();
+        QCOMPARE(binds.back(), asked({0, 1}));
+        QCOMPARE(binds.back()[1], (ShortcutRequest{second.id.toString(), "renamed", "⌃⇧Y"}));
+        f.model.deleteBinding(f.model.config().bindings[0]);
+        QCOMPARE(binds.back(), asked({0}));
+        QCOMPARE(binds.size(), 4u);
+        // None while the switch is off, nor while a hotkey is being recorded.
+        f.switchItem()->trigger();
+        QCOMPARE(binds.back(), asked({}));
+        f.switchItem()->trigger();
+        QCOMPARE(binds.back(), asked({0}));
+        f.delegate.openSettings();
+        QVERIFY(QTest::qWaitForWindowActive(&f.window().view()));
+        f.window().recorder().toggle(0);
+        QCOMPARE(binds.back(), asked({}));
+        f.window().recorder().toggle(0);
+        QCOMPARE(binds.back(), asked({0}));
+        QCOMPARE(binds.size(), 8u);
+    }
+
+    void aDesktopShortcutRunsItsBindingAsAKeyPressDoes() {
+        AppConfig cfg;
+        cfg.bindings = {hotkeyBinding("exit 0"), hotkeyBinding("echo off", false)};
+        Fixture f(cfg, true);
+        QSignalSpy triggered(&f.delegate, &AppDelegate::triggered);
+        const test::FakeGlobalShortcuts& portal = *f.desktop.portal;
+        for (const std::string& id : {f.id(0), f.id(1), std::string("no such id")}) {
+            portal.activate(id);
+        }
+        QTRY_COMPARE(f.log.lines.size(), 1u);
+        QCOMPARE(f.log.lines[0], std::string(R"(Tarnwick: hotkey ran "exit 0" ok=true)"));
+        QCOMPARE(triggered.size(), 1);
+        QCOMPARE(triggered[0][0].toString().toStdString(), f.id(0));
+        f.switchItem()->trigger();
+        portal.activate(f.id(0));
+        QTest::qWait(200);
+        QCOMPARE(f.log.lines.size(), 1u);
+        QCOMPARE(triggered.size(), 1);
+    }
+
+    // What the desktop really gave is said once in the log and shown on the
+    // cards; the file keeps the hotkey the user recorded.
+    void whatTheDesktopGaveIsShownAndSaidOnce() {
+        AppConfig cfg;
+        cfg.bindings = {hotkeyBinding("a"), hotkeyBinding("b"),
+                        cornerBinding("c", ScreenCorner::topLeft)};
+        cfg.bindings[1].name = "second";
+        Fixture f(cfg, true);
+        BindingListModel list(f.model, f.queue, f.desktop.keys());
+        QSignalSpy changed(&list, &QAbstractItemModel::dataChanged);
+        const auto shown = [&](int row) {
+            QStringList texts;
+            for (const int role :
+                 {BindingListModel::DesktopKeyRole, BindingListModel::HotkeyProblemRole,
+                  BindingListModel::RunCommandRole}) {
+                texts << list.data(list.index(row), role).toString();
+            }
+            return texts;
+        };
+        const test::FakeGlobalShortcuts& portal = *f.desktop.portal;
+        QCOMPARE(shown(0), QStringList({"", "", ""})); // until the desktop answers
+        portal.assign({{f.id(0), "Ctrl+Shift+Y"}, {f.id(1), ""}, {"stranger", "Meta+X"}});
+        QCOMPARE(f.log.lines, (std::vector<std::string>{
+                                  R"(Tarnwick: the desktop assigned Ctrl+Shift+Y to "hotkey")",
+                                  R"(Tarnwick: the desktop assigned no key to "second")"}));
+        QCOMPARE(shown(0), QStringList({"Desktop: Ctrl+Shift+Y", "", ""}));
+        QCOMPARE(shown(1),
+                 QStringList({"", "not assigned: set it in the desktop's shortcut settings", ""}));
+        QCOMPARE(changed.size(), 2);
+        // Told again: only the change is said (the user set a key in the desktop's settings).
+        portal.assign({{f.id(0), "Ctrl+Shift+Y"}, {f.id(1), "Meta+F9"}});
+        QCOMPARE(f.log.lines.size(), 3u);
+        QCOMPARE(f.log.lines[2],
+                 std::string(R"(Tarnwick: the desktop assigned Meta+F9 to "second")"));
+        QCOMPARE(f.saved().bindings, cfg.bindings);
+        // None to be had: said each time, on every card, with the command to bind instead.
+        portal.refuse("no GlobalShortcuts portal");
+        QCOMPARE(f.log.lines.back(), std::string("Tarnwick: no GlobalShortcuts portal"));
+        const QString run = QStringLiteral("tarnwick --run ") + QString::fromStdString(f.id(0));
+        QCOMPARE(shown(0),
+                 QStringList({"", "Global shortcuts are not available on this desktop", run}));
+        list.copyRunCommand(0);
+        QCOMPARE(QGuiApplication::clipboard()->text(), run);
+        // Back again: the keys it gives are shown again.
+        portal.assign({{f.id(0), "Ctrl+Shift+Y"}, {f.id(1), "Meta+F9"}});
+        QCOMPARE(shown(0), QStringList({"Desktop: Ctrl+Shift+Y", "", ""}));
+        QCOMPARE(f.log.lines.size(), 4u);
+    }
+
+    // Qt is told through its arguments to draw where the backend works.
+    void theDesktopAndQtsPlatformAreChosenTogether() {
+        using Desktop = PlatformChoice::Desktop;
+        const PlatformChoice::Environment x11, wayland{"", "wayland-0", ""},
+            waylandType{"", "", "wayland"};
+        const struct {
+            std::vector<const char*> arguments;
+            PlatformChoice::Environment environment;
+            Desktop desktop;
+            std::vector<std::string> qt;
+        } cases[] = {
+            {{"t"}, x11, Desktop::x11, {"t", "-platform", "xcb"}},
+            {{"t"}, wayland, Desktop::wayland, {"t", "-platform", "wayland"}},
+            {{"t", "--settings-ignored"},
+             waylandType,
+             Desktop::wayland,
+             {"t", "--settings-ignored", "-platform", "wayland"}},
+            {{"t", "--platform", "x11"}, wayland, Desktop::x11, {"t", "-platform", "xcb"}},
+            {{"t", "-platform", "wayland"}, x11, Desktop::wayland, {"t", "-platform", "wayland"}},
+            {{"t", "--platform", "offscreen"},
+             wayland,
+             Desktop::wayland,
+             {"t", "-platform", "offscreen"}},
+            // An X display named on the command line is X11's.
+            {{"t", "-display", ":5"},
+             wayland,
+             Desktop::x11,
+             {"t", "-display", ":5", "-platform", "xcb"}},
+            // Qt reads its variable itself.
+            {{"t"}, {"xcb", "wayland-0", ""}, Desktop::x11, {"t"}},
+            {{"t"}, {"wayland;xcb", "", ""}, Desktop::wayland, {"t"}},
+        };
+        for (const auto& c : cases) {
+            const auto choice = PlatformChoice::make(c.arguments, c.environment);
+            QVERIFY(choice.error.empty());
+            QCOMPARE(choice.desktop, c.desktop);
+            QCOMPARE(choice.qtArguments, c.qt);
+        }
+        QCOMPARE(PlatformChoice::make(std::vector{"t", "-display", ":5"}, x11).display,
+                 std::string(":5"));
+        QCOMPARE(PlatformChoice::make(std::vector{"t", "--platform"}, x11).error,
+                 std::string("--platform needs a value: x11 or wayland"));
     }
 
     void recordingTakesTheNextKeyOfTheWindowWithOurGrabsReleased() {

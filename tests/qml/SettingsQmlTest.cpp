@@ -8,7 +8,9 @@
 #include "support/FakeDesktop.h"
 #include "support/Sandbox.h"
 
+#include <QClipboard>
 #include <QCoreApplication>
+#include <QGuiApplication>
 #include <QKeyEvent>
 #include <QQmlContext>
 #include <QQmlEngine>
@@ -38,6 +40,7 @@ public:
 
     Q_INVOKABLE void reset(bool seeded) {
         recorder.stop(recorder.recordingRow());
+        model.setDesktopShortcuts({});
         model.setConfig(seeded ? ConfigStore::seed() : AppConfig{});
         m_saves = 0;
         emit savesChanged();
@@ -53,6 +56,19 @@ public:
                             otherName.toStdString()};
         model.setHotkeyConflicts(std::move(conflicts));
     }
+    // What the delegate would make of the desktop's answers: "used" with the
+    // key given to each binding id, or "unavailable".
+    Q_INVOKABLE void desktopShortcuts(const QString& state, const QVariantMap& assigned) {
+        DesktopShortcuts shortcuts{state == QLatin1String("used")
+                                       ? DesktopShortcuts::State::used
+                                       : DesktopShortcuts::State::unavailable,
+                                   {}};
+        for (auto it = assigned.begin(); it != assigned.end(); ++it) {
+            shortcuts.assigned[it.key().toStdString()] = it.value().toString().toStdString();
+        }
+        model.setDesktopShortcuts(std::move(shortcuts));
+    }
+    Q_INVOKABLE QString clipboard() const { return QGuiApplication::clipboard()->text(); }
     // The recorder takes the keys of the window the view is in.
     Q_INVOKABLE void watch(QQuickItem* view) { recorder.setWindow(view->window()); }
     // A key press as X delivers it, with its keycode, to the item's window.

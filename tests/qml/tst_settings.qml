@@ -79,6 +79,32 @@ TestCase {
         compare([slider.from, slider.to, slider.stepSize], [2, 24, 0])
     }
 
+    // Where the desktop keeps the keys, a hotkey card shows the key it gave,
+    // or where it gives none, the command to bind instead, ready to copy.
+    function test_desktopShortcuts() {
+        const view = makeView(true)
+        const theCard = card(view, 1)
+        const id = probe.field(1, "bindingId")
+        const given = part(theCard, "desktopKey")
+        const problem = part(theCard, "hotkeyProblem")
+        const copy = part(theCard, "copyRunCommand")
+        verify(!given.visible && !copy.visible)
+        probe.desktopShortcuts("used", { [id]: "Ctrl+Shift+Y" })
+        compare([given.visible, given.text, problem.visible], [true, "Desktop: Ctrl+Shift+Y", false])
+        probe.desktopShortcuts("used", { [id]: "" })
+        compare([given.visible, problem.text],
+                [false, "not assigned: set it in the desktop's shortcut settings"])
+        probe.desktopShortcuts("unavailable", {})
+        compare([given.visible, problem.text, copy.visible],
+                [false, "Global shortcuts are not available on this desktop", true])
+        compare(part(theCard, "runCommand").text, "tarnwick --run " + id)
+        // A corner card has no hotkey to speak of.
+        verify(!part(card(view, 0), "copyRunCommand").visible)
+        click(copy)
+        compare(probe.clipboard(), "tarnwick --run " + id)
+        compare(probe.saves, 0)
+    }
+
     function test_addAndDeleteCards() {
         const view = makeView(false)
         const list = part(view, "bindingList")

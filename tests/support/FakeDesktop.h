@@ -1,17 +1,19 @@
 #pragma once
 
-#include "platform/x11/KeyTable.h"
+#include "keys/KeyTable.h"
 #include "services/DesktopBackend.h"
+#include "support/FakeGlobalShortcuts.h"
 #include "support/FakeHotkeyService.h"
 #include "support/FakePointerSource.h"
 
 #include <map>
+#include <optional>
 
 namespace tarnwick::test {
 
 // A desktop of fakes: one screen, the pointer in its middle, keys as an evdev
 // keymap names them (X keycode = evdev code + 8), no compositor until the
-// test says so.
+// test says so; the desktop keeps the keys once the test gives it a portal.
 class FakeDesktop final : public DesktopBackend, public KeyTranslation, public WindowEffects {
 public:
     FakeDesktop() {
@@ -23,12 +25,14 @@ public:
     HotkeyService& hotkeys() override { return hotkeyService; }
     KeyTranslation& keys() override { return *this; }
     WindowEffects& windowEffects() override { return *this; }
+    GlobalShortcuts* globalShortcuts() override { return portal ? &*portal : nullptr; }
     std::string sessionName() const override { return "fake"; }
     std::vector<std::string> unavailableReasons() const override { return {}; }
     void start(std::function<void()>) override {}
 
     std::optional<std::uint32_t> virtualKeyFor(std::uint32_t keycode) const override {
-        const auto key = keycode >= 8 ? x11::keyForEvdevCode(keycode - 8) : std::nullopt;
+        const auto key =
+            keycode >= evdevOffset ? keyForEvdevCode(keycode - evdevOffset) : std::nullopt;
         return key ? std::optional<std::uint32_t>(key->virtualKey) : std::nullopt;
     }
     std::optional<std::string> keyName(std::uint32_t virtualKey) const override {
@@ -47,6 +51,7 @@ public:
 
     FakePointerSource pointerSource;
     FakeHotkeyService hotkeyService;
+    std::optional<FakeGlobalShortcuts> portal;
     // What a US layout names the keys the tests use: T, Y.
     std::map<std::uint32_t, std::string> keyNames{{17, "T"}, {16, "Y"}};
     bool composited = false;

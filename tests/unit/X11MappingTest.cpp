@@ -1,6 +1,6 @@
 #include "platform/x11/KeyTable.h"
-#include "platform/x11/KeyTranslator.h"
 #include "platform/x11/ScreenLayout.h"
+#include "platform/xkb/XkbKeys.h"
 
 #include <gtest/gtest.h>
 
@@ -99,7 +99,7 @@ TEST(KeyTableTest, KeysymNames) {
         {0x0074, "T"},     {0x0054, "T"},          {0xff54, "Down"},   {0xffc2, "F5"},
         {0x002c, "comma"}, {0x00e4, "Adiaeresis"}, {0xff1b, "Escape"}, {0x0031, "1"}};
     for (const auto& [keysym, name] : rows) {
-        EXPECT_EQ(keysymName(keysym), name) << keysym;
+        EXPECT_EQ(xkb::keysymName(keysym), name) << keysym;
     }
 }
 

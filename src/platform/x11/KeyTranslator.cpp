@@ -2,6 +2,7 @@
 
 #include "platform/x11/Display.h"
 #include "platform/x11/Reply.h"
+#include "platform/xkb/XkbKeys.h"
 
 #include <xkbcommon/xkbcommon-keysyms.h>
 #include <xkbcommon/xkbcommon-x11.h>
@@ -9,9 +10,6 @@
 
 namespace tarnwick::x11 {
 namespace {
-
-// Keycodes are offset by 8 from evdev codes on every evdev-based keymap.
-constexpr std::uint32_t kEvdevOffset = 8;
 
 struct ContextFree {
     void operator()(xkb_context* p) const { xkb_context_unref(p); }
@@ -35,12 +33,6 @@ bool hasKeysym(xkb_keymap* keymap, xkb_keycode_t keycode, xkb_keysym_t wanted) {
 }
 
 } // namespace
-
-std::string keysymName(std::uint32_t keysym) {
-    char name[64];
-    const int length = xkb_keysym_get_name(xkb_keysym_to_upper(keysym), name, sizeof name);
-    return length > 0 ? std::string(name) : std::string();
-}
 
 class KeyTranslator::Impl {
 public:
@@ -71,48 +63,21 @@ public:
         readModifierMap();
     }
 
+    // The core protocol's keycodes end at 255.
     std::optional<std::uint8_t> keycodeFor(std::uint32_t virtualKey) const {
-        const auto key = keyForVirtualKey(virtualKey);
-        if (!key || !m_keymap) {
+        const auto keycode = xkb::keycodeFor(m_keymap.get(), virtualKey);
+        if (!keycode || *keycode > 255) {
             return std::nullopt;
         }
-        const std::string name(key->xkbName);
-        xkb_keycode_t keycode = xkb_keymap_key_by_name(m_keymap.get(), name.c_str());
-        if (keycode == XKB_KEYCODE_INVALID) {
-            keycode = key->evdevCode + kEvdevOffset;
-        }
-        if (!hasKey(keycode)) {
-            return std::nullopt;
-        }
-        return static_cast<std::uint8_t>(keycode);
+        return static_cast<std::uint8_t>(*keycode);
     }
 
     std::optional<std::uint32_t> virtualKeyFor(std::uint32_t keycode) const {
-        if (m_keymap) {
-            if (const char* name = xkb_keymap_key_get_name(m_keymap.get(), keycode)) {
-                if (const auto key = keyForXkbName(name)) {
-                    return key->virtualKey;
-                }
-            }
-        }
-        if (keycode < kEvdevOffset) {
-            return std::nullopt;
-        }
-        if (const auto key = keyForEvdevCode(keycode - kEvdevOffset)) {
-            return key->virtualKey;
-        }
-        return std::nullopt;
+        return xkb::virtualKeyFor(m_keymap.get(), keycode);
     }
 
     std::optional<std::string> keyName(std::uint32_t virtualKey) const {
-        const auto keycode = keycodeFor(virtualKey);
-        const xkb_keysym_t* syms = nullptr;
-        if (!keycode ||
-            xkb_keymap_key_get_syms_by_level(m_keymap.get(), *keycode, 0, 0, &syms) < 1) {
-            return std::nullopt;
-        }
-        std::string name = keysymName(syms[0]);
-        return name.empty() ? std::nullopt : std::optional(std::move(name));
+        return xkb::keyName(m_keymap.get(), virtualKey);
     }
 
     bool available() const { return m_unavailableReason.empty(); }
@@ -121,13 +86,6 @@ public:
     std::int32_t deviceId() const { return m_deviceId; }
 
 private:
-    // A key this keyboard has: inside the keymap's range and the core
-    // protocol's. A key without symbols (F19 on many maps) is still a key.
-    bool hasKey(xkb_keycode_t keycode) const {
-        return keycode <= 255 && keycode >= xkb_keymap_min_keycode(m_keymap.get()) &&
-               keycode <= xkb_keymap_max_keycode(m_keymap.get());
-    }
-
     // Which ModN holds Super, Alt, Num Lock and the others, as this server's
     // modifier map says; never assumed.
     void readModifierMap() {

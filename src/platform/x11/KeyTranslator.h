@@ -14,10 +14,6 @@ class Display;
 
 // Stored key codes to this keyboard's keys and back, by physical position,
 // against the live keymap; and the live modifier map.
-// How xkb names a key symbol when a shortcut is spelled out: upper case
-// where the symbol has it ("T", "Adiaeresis"), otherwise as is ("Down", "F5").
-std::string keysymName(std::uint32_t keysym);
-
 class KeyTranslator final : public KeyTranslation {
 public:
     explicit KeyTranslator(Display& display);
