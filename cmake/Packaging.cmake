@@ -41,7 +41,7 @@ set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
 set(CPACK_DEBIAN_PACKAGE_DEPENDS
     "zsh, qml6-module-qtquick, qml6-module-qtquick-controls, qml6-module-qtquick-layouts, \
 qml6-module-qtquick-window, qml6-module-qtquick-templates, qml6-module-qtqml-workerscript, \
-libqt6svg6, fonts-dejavu-core")
+libqt6svg6, qt6-wayland, fonts-dejavu-core")
 # The default new binding runs notify-send.
 set(CPACK_DEBIAN_PACKAGE_RECOMMENDS libnotify-bin)
 

@@ -16,7 +16,7 @@ packages=(
   qt6-base-dev qt6-declarative-dev qt6-declarative-dev-tools qml6-module-qtquick
   qml6-module-qtquick-controls qml6-module-qtquick-layouts qml6-module-qtquick-window
   qml6-module-qtquick-templates qml6-module-qtqml-workerscript qml6-module-qtqml-models
-  qml6-module-qttest libqt6svg6 libgl-dev fonts-dejavu-core
+  qml6-module-qttest libqt6svg6 libgl-dev fonts-dejavu-core qt6-wayland
   imagemagick dbus-daemon dbus-bin libglib2.0-bin trayer libnotify-bin
   dpkg-dev desktop-file-utils
 )

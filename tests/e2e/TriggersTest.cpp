@@ -52,8 +52,9 @@ TEST_F(AppTest, TriggersRunOncePerEntryAndPressAndTheLogSaysSo) {
     // When the server goes, Qt calls exit() from deep inside its event handling
     // and leaves everything allocated: a leak check then finds only that.
     const char* asan = std::getenv("ASAN_OPTIONS");
-    // A Wayland-looking session is said once; the triggers still run. The
-    // display on the command line wins over $DISPLAY, for Qt and for us.
+    // An X display named on the command line runs on X11 even in a
+    // Wayland-looking session, which is said once; the triggers still run.
+    // That display wins over $DISPLAY, for Qt and for us.
     const std::map<std::string, std::string> extra{
         {"WAYLAND_DISPLAY", "wayland-0"},
         {"XDG_RUNTIME_DIR", ""},
