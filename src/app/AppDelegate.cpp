@@ -173,10 +173,10 @@ void AppDelegate::bindShortcuts(GlobalShortcuts& shortcuts) {
     const AppConfig& cfg = m_services.model.config();
     std::vector<ShortcutRequest> requests;
     std::map<std::string, BoundShortcut> bound;
-    // None while recording, so that the desktop lets the keys being recorded
-    // through to our window; none while the switch is off, so that the keys
-    // reach the programs under them again, as on X11.
-    if (cfg.globalEnabled && !m_recording) {
+    // None while the switch is off, so that the keys reach the programs under
+    // them again, as on X11. Recording changes nothing here: every new set may
+    // bring up the desktop's dialog, so activations are dropped instead.
+    if (cfg.globalEnabled) {
         for (const CommandBinding& binding : cfg.bindings) {
             // A shortcut per id: a hand-edited file may give two bindings one.
             std::string id = binding.id.toString();
@@ -219,6 +219,9 @@ void AppDelegate::runHotkey(const std::string& id, const std::string& command) {
 // Only what the last reload bound runs: not a binding switched off since,
 // nor anything while the switch is off or a hotkey is being recorded.
 void AppDelegate::shortcutActivated(const std::string& id) {
+    if (m_recording) {
+        return;
+    }
     if (const auto bound = m_bound.find(id); bound != m_bound.end()) {
         runHotkey(id, bound->second.command);
     }

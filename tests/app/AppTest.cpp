@@ -333,7 +333,8 @@ private slots:
         f.model.deleteBinding(f.model.config().bindings[0]);
         QCOMPARE(binds.back(), asked({0}));
         QCOMPARE(binds.size(), 4u);
-        // None while the switch is off, nor while a hotkey is being recorded.
+        // None while the switch is off; recording asks nothing new, since the
+        // desktop may answer every new set with a dialog.
         f.switchItem()->trigger();
         QCOMPARE(binds.back(), asked({}));
         f.switchItem()->trigger();
@@ -341,10 +342,11 @@ private slots:
         f.delegate.openSettings();
         QVERIFY(QTest::qWaitForWindowActive(&f.window().view()));
         f.window().recorder().toggle(0);
-        QCOMPARE(binds.back(), asked({}));
+        f.desktop.portal->activate(f.id(0));
+        QTest::qWait(100);
+        QVERIFY(f.log.lines.empty());
         f.window().recorder().toggle(0);
-        QCOMPARE(binds.back(), asked({0}));
-        QCOMPARE(binds.size(), 8u);
+        QCOMPARE(binds.size(), 6u);
     }
 
     void aDesktopShortcutRunsItsBindingAsAKeyPressDoes() {
