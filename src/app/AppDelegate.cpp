@@ -76,7 +76,9 @@ void AppDelegate::applicationDidFinishLaunching() {
         }
     };
     // The triggers first: the tray and its fonts take longer than the grabs.
-    m_corners.start();
+    if (!m_services.desktopCorners) {
+        m_corners.start();
+    }
     reload();
     createStatusItem();
     if (problem) {
@@ -88,6 +90,16 @@ void AppDelegate::reload() {
     const AppConfig& cfg = m_services.model.config();
     m_corners.enabled = cfg.globalEnabled;
     m_corners.sensitivity = cfg.cornerSensitivity;
+    if (m_services.desktopCorners) {
+        std::vector<ScreenCorner> corners;
+        for (const CommandBinding& binding : cfg.bindings) {
+            if (cfg.globalEnabled && binding.enabled &&
+                binding.trigger.kind == TriggerKind::corner && binding.trigger.corner) {
+                corners.push_back(*binding.trigger.corner);
+            }
+        }
+        m_services.desktopCorners(std::move(corners));
+    }
     m_services.hotkeys.clearAll();
     const auto live = [](const CommandBinding& binding) {
         return binding.enabled && binding.trigger.kind == TriggerKind::hotkey &&
@@ -149,7 +161,8 @@ void AppDelegate::handleCorner(ScreenCorner corner) {
             CommandRunner::runAsync(
                 binding.command, m_services.mainQueue,
                 [corner, command = binding.command, &log](const CommandResult& result) {
-                    log.write(runLogLine("corner " + std::string(label(corner)), command, result.ok));
+                    log.write(
+                        runLogLine("corner " + std::string(label(corner)), command, result.ok));
                 });
             emit triggered(QString::fromStdString(binding.id.toString()));
         }
@@ -247,15 +260,15 @@ void AppDelegate::openSettings() {
     m_releaseSettings.stop();
     if (!m_settingsWindow) {
         // The window, and the recorder in it, live no longer than this delegate.
-        m_settingsWindow = m_services.makeSettings(SettingsPanel::Services{
-            m_services.model, m_services.mainQueue, m_services.desktop.keys(),
-            m_services.desktop.windowEffects(),
-            // Our own grabs would take the very combination being recorded.
-            [this](bool recording) {
-                m_recording = recording;
-                reload();
-            },
-            [this] { m_releaseSettings.start(); }});
+        m_settingsWindow = m_services.makeSettings(
+            SettingsPanel::Services{m_services.model, m_services.mainQueue,
+                                    m_services.desktop.keys(), m_services.desktop.windowEffects(),
+                                    // Our own grabs would take the very combination being recorded.
+                                    [this](bool recording) {
+                                        m_recording = recording;
+                                        reload();
+                                    },
+                                    [this] { m_releaseSettings.start(); }});
         if (!m_settingsWindow) {
             return;
         }

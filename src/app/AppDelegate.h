@@ -10,6 +10,7 @@
 #include <functional>
 #include <memory>
 #include <string>
+#include <vector>
 
 class QAction;
 class QMenu;
@@ -38,10 +39,13 @@ public:
         MainQueue& mainQueue;
         LogSink& log;
         // Makes the settings window, or nothing when it cannot be had.
-        std::function<std::unique_ptr<SettingsPanel>(const SettingsPanel::Services&)>
-            makeSettings;
+        std::function<std::unique_ptr<SettingsPanel>(const SettingsPanel::Services&)> makeSettings;
         // How long a closed settings window is kept before its memory is given back.
         std::chrono::milliseconds keepClosedSettings = std::chrono::seconds(20);
+        // Where the desktop watches the corners itself (KWin), told at every
+        // reload which corners have a live binding, and our own pointer
+        // watcher stays off; a desktop with no way to watch them ignores it.
+        std::function<void(std::vector<ScreenCorner>)> desktopCorners = nullptr;
     };
 
     explicit AppDelegate(Services services, QObject* parent = nullptr);
@@ -51,6 +55,9 @@ public:
 
     // The launch sequence, once, when the event loop runs.
     void applicationDidFinishLaunching();
+
+    // Runs the commands bound to the corner the pointer entered.
+    void handleCorner(ScreenCorner corner);
 
     // Menu actions.
     void toggleEnabled();
@@ -71,7 +78,6 @@ protected:
 
 private:
     void reload();
-    void handleCorner(ScreenCorner corner);
     void createStatusItem();
     void reportProblem(const std::string& message);
     void releaseSettings();

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "config/AppConfig.h"
+#include "services/CornerNotes.h"
 
 #include <QObject>
 
@@ -38,6 +39,9 @@ class AppModel final : public QObject {
         bool globalEnabled READ globalEnabled WRITE setGlobalEnabled NOTIFY globalEnabledChanged)
     Q_PROPERTY(double cornerSensitivity READ cornerSensitivity WRITE setCornerSensitivity NOTIFY
                    cornerSensitivityChanged)
+    // Where corners cannot work here, or the desktop decides their size.
+    Q_PROPERTY(bool cornersAvailable READ cornersAvailable NOTIFY cornerNotesChanged)
+    Q_PROPERTY(QString cornerSizeNote READ cornerSizeNote NOTIFY cornerNotesChanged)
 
 public:
     // What add() appends.
@@ -60,6 +64,11 @@ public:
     // rows past the end have none. Kept in step when rows go.
     void setHotkeyConflicts(std::vector<HotkeyConflict> conflicts);
     HotkeyConflict hotkeyConflict(std::size_t row) const;
+    // What the cards and the corner size say about corners on this desktop.
+    void setCornerNotes(CornerNotes notes);
+    const CornerNotes& cornerNotes() const { return m_cornerNotes; }
+    bool cornersAvailable() const { return m_cornerNotes.available; }
+    QString cornerSizeNote() const { return QString::fromStdString(m_cornerNotes.size); }
 
     // Copies the configuration into the store, saves it, tells onSaveFailed
     // why when that failed, then calls onChange (whatever the save's outcome).
@@ -77,6 +86,7 @@ public:
 signals:
     void globalEnabledChanged();
     void cornerSensitivityChanged();
+    void cornerNotesChanged();
     void bindingsAboutToBeReset();
     void bindingsReset();
     void bindingAboutToBeInserted(int row);
@@ -89,6 +99,7 @@ private:
     ConfigStore& m_store;
     AppConfig m_config;
     std::vector<HotkeyConflict> m_conflicts;
+    CornerNotes m_cornerNotes;
 };
 
 } // namespace tarnwick

@@ -18,6 +18,9 @@ Rectangle {
     required property string hotkeyDisplay
     required property string hotkeyName
     required property string hotkeyProblem
+    // Why the corner will not fire here, and how corners behave on this desktop.
+    required property string cornerProblem
+    required property string cornerNote
     required property string command
     // How the last test run went, for a few seconds: "", "ok" or "failed".
     required property string runOutcome
@@ -198,6 +201,26 @@ Rectangle {
             text: card.hotkeyProblem
             color: Theme.warning
             font.pixelSize: Theme.smallSize + 1
+            wrapMode: Text.Wrap
+        }
+
+        Text {
+            objectName: "cornerProblem"
+            visible: card.kind === "corner" && card.cornerProblem !== ""
+            Layout.fillWidth: true
+            text: card.cornerProblem
+            color: Theme.warning
+            font.pixelSize: Theme.smallSize + 1
+            wrapMode: Text.Wrap
+        }
+
+        Text {
+            objectName: "cornerNote"
+            visible: card.kind === "corner" && card.cornerNote !== ""
+            Layout.fillWidth: true
+            text: card.cornerNote
+            color: Theme.dimText
+            font.pixelSize: Theme.smallSize
             wrapMode: Text.Wrap
         }
 

@@ -10,6 +10,7 @@
 namespace tarnwick {
 
 class AppModel;
+struct CommandBinding;
 class KeyTranslation;
 class MainQueue;
 
@@ -33,6 +34,8 @@ public:
         HotkeyProblemRole, // why the combination is not live on its own, or ""
         RunOutcomeRole,    // for a few seconds after a run of runNow(): "ok" or "failed"; or ""
         RunDetailRole,     // then the first line of the run's output
+        CornerProblemRole, // why the corner will not fire here, or ""
+        CornerNoteRole,    // how corners behave on this desktop, or ""
     };
     Q_ENUM(Role)
 
@@ -65,6 +68,7 @@ private:
 
     bool hasRow(int row) const;
     QString problem(int row) const;
+    QString cornerProblem(const CommandBinding& b) const;
     // The row's latest finished run, if it is still shown.
     const Run* shownRun(int row) const;
     void finish(std::uint64_t number, bool ok, const QString& detail);
