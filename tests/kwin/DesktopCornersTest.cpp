@@ -88,7 +88,7 @@ private slots:
         QCOMPARE(f.role(1, BindingListModel::CornerProblemRole),
                  QStringLiteral("KWin uses this corner for Show Desktop"));
         QCOMPARE(f.role(0, BindingListModel::CornerProblemRole), QString());
-        QVERIFY(f.role(0, BindingListModel::CornerNoteRole).startsWith("KWin fires this corner"));
+        QVERIFY(f.role(0, BindingListModel::CornerNoteRole).startsWith("KWin fires it after"));
         QCOMPARE(f.model.cornerSizeNote(), QStringLiteral("decided by KWin"));
         // The problem follows the corner chosen.
         QVERIFY(f.list.setData(f.list.index(0), QStringLiteral("bottomLeft"),

@@ -55,14 +55,13 @@ TEST(KWinConfig, CornersHeldByKWinAndItsDelaysAsTheCardsSayThem) {
 
     const CornerNotes defaults = EdgeSettings{}.notes();
     EXPECT_TRUE(defaults.available);
-    EXPECT_EQ(defaults.behaviour, "KWin fires this corner after 150 ms of pushing into it, not "
-                                  "again within 200 ms, and during drags too");
+    EXPECT_EQ(defaults.behaviour,
+              "KWin fires it after 150 ms of pushing, not again for 200 ms, and during drags too");
     EXPECT_EQ(defaults.heldBy, (std::array<std::string, 4>{}));
     EXPECT_EQ(defaults.size, "decided by KWin");
     const CornerNotes atOnce = EdgeSettings{400, 100, 0, {"", "Overview", "", ""}}.notes();
-    EXPECT_EQ(
-        atOnce.behaviour,
-        "KWin fires this corner at first touch, not again within 50 ms, and during drags too");
+    EXPECT_EQ(atOnce.behaviour,
+              "KWin fires it at first touch, not again for 50 ms, and during drags too");
     EXPECT_EQ(atOnce.heldBy[1], "KWin uses this corner for Overview");
 }
 

@@ -196,11 +196,10 @@ CornerNotes EdgeSettings::notes() const {
     // start of the push, is over, and never sooner than 50 ms after the delay.
     const int quiet = std::max(delayMs + 50, cooldownMs) - delayMs;
     CornerNotes notes;
-    notes.behaviour =
-        "KWin fires this corner " +
-        (pushbackPx == 0 ? std::string("at first touch")
-                         : "after " + std::to_string(delayMs) + " ms of pushing into it") +
-        ", not again within " + std::to_string(quiet) + " ms, and during drags too";
+    notes.behaviour = "KWin fires it " +
+                      (pushbackPx == 0 ? std::string("at first touch")
+                                       : "after " + std::to_string(delayMs) + " ms of pushing") +
+                      ", not again for " + std::to_string(quiet) + " ms, and during drags too";
     for (std::size_t corner = 0; corner < heldBy.size(); ++corner) {
         if (!heldBy[corner].empty()) {
             notes.heldBy[corner] = "KWin uses this corner for " + heldBy[corner];
