@@ -141,7 +141,12 @@ TEST_F(KWinTest, CornersRunThroughKWinAndNowhereElseFromTheBus) {
     EXPECT_NE(nonsense.output.find("org.freedesktop.DBus.Error.InvalidArgs"), std::string::npos)
         << nonsense.output;
 
-    // The switch off: no corner is wanted and the script goes; on, it is back.
+    // The switch off: no corner is wanted and the script goes; on, it is
+    // back, though KWin 5 gives it the number, and so the object, of a script
+    // loaded after ours.
+    std::ofstream(m_sandbox.root() / "bystander.js") << "print('bystander');\n";
+    m_kwin->scripting("loadScript", {(m_sandbox.root() / "bystander.js").string(), "bystander"});
+    m_kwin->scripting("start", {});
     const auto setEnabled = [&](const char* value) {
         m_kwin->call(kName, kPath, "org.freedesktop.DBus.Properties.Set",
                      {kName, "Enabled", value});

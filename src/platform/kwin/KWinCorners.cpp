@@ -133,30 +133,38 @@ void KWinCorners::load() {
                  .arg(scriptPath(), file.errorString()));
         return;
     }
+    loadScript(0);
+}
+
+// KWin lets go of an unloaded script only once its event loop comes round:
+// until then the name is taken, and loadScript answers -1.
+void KWinCorners::loadScript(int attempt) {
     call(
         m_bus.asyncCall(scripting("loadScript") << scriptPath() << QString::fromLatin1(pluginName)),
-        [this, corners = m_wanted](const QDBusPendingCall& call) {
+        [this, attempt, corners = m_wanted](const QDBusPendingCall& call) {
             const QDBusPendingReply<int> reply = call;
-            if (reply.isError() || reply.value() < 0) {
-                fail(reply.isError() ? reply.error().message()
-                                     : QStringLiteral("KWin did not take the corner script"));
-                return;
+            if (reply.isError()) {
+                fail(reply.error().message());
+            } else if (reply.value() < 0 && attempt < 20) {
+                QTimer::singleShot(std::chrono::milliseconds(50), this,
+                                   [this, attempt] { loadScript(attempt + 1); });
+            } else if (reply.value() < 0) {
+                fail(QStringLiteral("KWin keeps another script under our name"));
+            } else {
+                run(corners);
             }
-            run(reply.value(), corners, false);
         });
 }
 
-// KWin 5 puts a loaded script at /<id>, KWin 6 at /Scripting/Script<id>.
-void KWinCorners::run(int id, std::vector<ScreenCorner> corners, bool kwin6) {
-    const QString path =
-        kwin6 ? QStringLiteral("/Scripting/Script%1").arg(id) : QStringLiteral("/%1").arg(id);
-    const auto message = QDBusMessage::createMethodCall(
-        kwinService, path, QStringLiteral("org.kde.kwin.Script"), QStringLiteral("run"));
-    call(m_bus.asyncCall(message), [this, id, corners = std::move(corners),
-                                    kwin6](const QDBusPendingCall& reply) {
-        if (reply.isError() && !kwin6) {
-            run(id, corners, true);
-        } else if (reply.isError()) {
+// A loaded script runs at its own object, /<id>, but KWin 5 numbers scripts
+// by how many are loaded, so after another script went that object may be
+// someone else's. start(), as System Settings uses it, runs every loaded
+// script that does not run yet (and brings the user's own scripts in line
+// with their settings, as they are).
+void KWinCorners::run(std::vector<ScreenCorner> corners) {
+    call(m_bus.asyncCall(scripting("start")), [this, corners = std::move(corners)](
+                                                  const QDBusPendingCall& reply) {
+        if (reply.isError()) {
             fail(QStringLiteral("KWin did not run the corner script: ") + reply.error().message());
         } else {
             m_running = corners;

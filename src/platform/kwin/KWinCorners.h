@@ -59,7 +59,8 @@ private slots:
 private:
     void step();
     void load();
-    void run(int id, std::vector<ScreenCorner> corners, bool kwin6);
+    void loadScript(int attempt);
+    void run(std::vector<ScreenCorner> corners);
     void settle();
     void fail(const QString& what);
     void call(const QDBusPendingCall& pending, std::function<void(const QDBusPendingCall&)> then);
