@@ -161,8 +161,7 @@ void AppDelegate::handleCorner(ScreenCorner corner) {
             CommandRunner::runAsync(
                 binding.command, m_services.mainQueue,
                 [corner, command = binding.command, &log](const CommandResult& result) {
-                    log.write(
-                        runLogLine("corner " + std::string(label(corner)), command, result.ok));
+                    log.write(runLogLine("corner " + std::string(label(corner)), command, result.ok));
                 });
             emit triggered(QString::fromStdString(binding.id.toString()));
         }
@@ -260,15 +259,15 @@ void AppDelegate::openSettings() {
     m_releaseSettings.stop();
     if (!m_settingsWindow) {
         // The window, and the recorder in it, live no longer than this delegate.
-        m_settingsWindow = m_services.makeSettings(
-            SettingsPanel::Services{m_services.model, m_services.mainQueue,
-                                    m_services.desktop.keys(), m_services.desktop.windowEffects(),
-                                    // Our own grabs would take the very combination being recorded.
-                                    [this](bool recording) {
-                                        m_recording = recording;
-                                        reload();
-                                    },
-                                    [this] { m_releaseSettings.start(); }});
+        m_settingsWindow = m_services.makeSettings(SettingsPanel::Services{
+            m_services.model, m_services.mainQueue, m_services.desktop.keys(),
+            m_services.desktop.windowEffects(),
+            // Our own grabs would take the very combination being recorded.
+            [this](bool recording) {
+                m_recording = recording;
+                reload();
+            },
+            [this] { m_releaseSettings.start(); }});
         if (!m_settingsWindow) {
             return;
         }

@@ -39,7 +39,8 @@ public:
         MainQueue& mainQueue;
         LogSink& log;
         // Makes the settings window, or nothing when it cannot be had.
-        std::function<std::unique_ptr<SettingsPanel>(const SettingsPanel::Services&)> makeSettings;
+        std::function<std::unique_ptr<SettingsPanel>(const SettingsPanel::Services&)>
+            makeSettings;
         // How long a closed settings window is kept before its memory is given back.
         std::chrono::milliseconds keepClosedSettings = std::chrono::seconds(20);
         // Where the desktop watches the corners itself (KWin), told at every

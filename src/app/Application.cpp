@@ -67,8 +67,7 @@ std::unique_ptr<SettingsPanel> makeSettingsPanel(const SettingsPanel::Services& 
     static MakeSettingsPanel make = nullptr;
     QString errors;
     const QDir bin(QCoreApplication::applicationDirPath());
-    for (const QString& dir :
-         {bin.path(), bin.filePath(QStringLiteral(TARNWICK_PLUGIN_DIR_FROM_BIN))}) {
+    for (const QString& dir : {bin.path(), bin.filePath(QStringLiteral(TARNWICK_PLUGIN_DIR_FROM_BIN))}) {
         if (make != nullptr) {
             break;
         }
