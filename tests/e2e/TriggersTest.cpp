@@ -52,18 +52,16 @@ TEST_F(AppTest, TriggersRunOncePerEntryAndPressAndTheLogSaysSo) {
     // When the server goes, Qt calls exit() from deep inside its event handling
     // and leaves everything allocated: a leak check then finds only that.
     const char* asan = std::getenv("ASAN_OPTIONS");
-    // A Wayland-looking session is said once; the triggers still run. The
-    // display on the command line wins over $DISPLAY, for Qt and for us.
+    // The display on the command line wins over $DISPLAY, for Qt and for us.
+    // (A Wayland session is the KWin tests': corners are KWin's there, or off.)
     const std::map<std::string, std::string> extra{
-        {"WAYLAND_DISPLAY", "wayland-0"},
         {"XDG_RUNTIME_DIR", ""},
         {"DISPLAY", ":97"},
         {"ASAN_OPTIONS", std::string(asan != nullptr ? asan : "") + ":detect_leaks=0"}};
     m_app = start("tarnwick", extra, {TARNWICK_BINARY, "-display", m_x->display()});
     const auto startedWith = environment(extra);
     ASSERT_TRUE(m_app);
-    std::vector<std::string> expected{
-        "Tarnwick: Wayland session: hot corners and hotkeys only see X11 (XWayland) windows"};
+    std::vector<std::string> expected;
     expectLogged(expected, "Tarnwick: hotkey register failed for \u2303\u2325T (status 10)");
     ASSERT_FALSE(HasFailure());
 
