@@ -18,6 +18,7 @@ packages=(
   qml6-module-qtquick-templates qml6-module-qtqml-workerscript qml6-module-qtqml-models
   qml6-module-qttest libqt6svg6 libgl-dev fonts-dejavu-core qt6-wayland
   imagemagick dbus-daemon dbus-bin libglib2.0-bin trayer libnotify-bin
+  kwin-x11
   dpkg-dev desktop-file-utils
 )
 

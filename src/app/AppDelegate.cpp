@@ -106,7 +106,9 @@ void AppDelegate::applicationDidFinishLaunching() {
         });
     }
     // The triggers first: the tray and its fonts take longer than the grabs.
-    m_corners.start();
+    if (!m_services.desktopCorners) {
+        m_corners.start();
+    }
     reload();
     createStatusItem();
     if (problem) {
@@ -118,6 +120,16 @@ void AppDelegate::reload() {
     const AppConfig& cfg = m_services.model.config();
     m_corners.enabled = cfg.globalEnabled;
     m_corners.sensitivity = cfg.cornerSensitivity;
+    if (m_services.desktopCorners) {
+        std::vector<ScreenCorner> corners;
+        for (const CommandBinding& binding : cfg.bindings) {
+            if (cfg.globalEnabled && binding.enabled &&
+                binding.trigger.kind == TriggerKind::corner && binding.trigger.corner) {
+                corners.push_back(*binding.trigger.corner);
+            }
+        }
+        m_services.desktopCorners(std::move(corners));
+    }
     if (GlobalShortcuts* shortcuts = m_services.desktop.globalShortcuts()) {
         bindShortcuts(*shortcuts);
     } else {

@@ -49,6 +49,10 @@ public:
         std::function<std::string(const HotkeyCombo&)> shortcutTrigger;
         // How long a closed settings window is kept before its memory is given back.
         std::chrono::milliseconds keepClosedSettings = std::chrono::seconds(20);
+        // Where the desktop watches the corners itself (KWin), told at every
+        // reload which corners have a live binding, and our own pointer
+        // watcher stays off; a desktop with no way to watch them ignores it.
+        std::function<void(std::vector<ScreenCorner>)> desktopCorners = nullptr;
     };
 
     explicit AppDelegate(Services services, QObject* parent = nullptr);
@@ -58,6 +62,9 @@ public:
 
     // The launch sequence, once, when the event loop runs.
     void applicationDidFinishLaunching();
+
+    // Runs the commands bound to the corner the pointer entered.
+    void handleCorner(ScreenCorner corner);
 
     // Menu actions.
     void toggleEnabled();
@@ -91,7 +98,6 @@ private:
     void shortcutsAssigned(const std::vector<ShortcutAssignment>& assignments);
     void shortcutsUnavailable(const std::string& reason);
     void showShortcuts(DesktopShortcuts::State state);
-    void handleCorner(ScreenCorner corner);
     void createStatusItem();
     void reportProblem(const std::string& message);
     void releaseSettings();

@@ -10,6 +10,7 @@
 #include "dbus/RemoteControl.h"
 #include "platform/QtMainQueue.h"
 #include "platform/SystemLog.h"
+#include "platform/kwin/KWinCorners.h"
 #include "platform/wayland/WaylandBackend.h"
 #include "platform/x11/X11Backend.h"
 #include "settings/AppModel.h"
@@ -20,6 +21,7 @@
 #include <QFileInfo>
 #include <QLibrary>
 #include <QMessageBox>
+#include <QStandardPaths>
 #include <QTimer>
 
 #include <csignal>
@@ -202,9 +204,42 @@ int runApplication(int argc, char* argv[]) {
         QCoreApplication::exit(1);
     });
 
+    // Where KWin watches the corners, our script in KWin reports them on the
+    // bus; where nothing can, corner bindings stay in the file but do not run.
+    std::unique_ptr<kwin::KWinCorners> kwinCorners;
+    std::function<void(std::vector<ScreenCorner>)> desktopCorners;
+    switch (kwin::cornerRoute(
+        kwin::SessionFacts::current(QDBusConnection::sessionBus(),
+                                  choice.desktop == PlatformChoice::Desktop::wayland))) {
+    case kwin::CornerRoute::pointer: break;
+    case kwin::CornerRoute::none:
+        log.write("Tarnwick: hot corners are not available on this desktop");
+        model->setCornerNotes(CornerNotes::unavailable());
+        desktopCorners = [](const std::vector<ScreenCorner>&) {};
+        break;
+    case kwin::CornerRoute::kwin:
+        log.write("Tarnwick: hot corners come from KWin's screen edges");
+        kwinCorners = std::make_unique<kwin::KWinCorners>(
+            QDBusConnection::sessionBus(), log,
+            QStandardPaths::writableLocation(QStandardPaths::RuntimeLocation) +
+                QStringLiteral("/tarnwick"));
+        kwinCorners->setNotesHandler(
+            [](const CornerNotes& notes) { model->setCornerNotes(notes); });
+        desktopCorners = [&kwinCorners](std::vector<ScreenCorner> corners) {
+            kwinCorners->watch(std::move(corners));
+        };
+        break;
+    }
+
     HotkeyManager hotkeys(desktop.hotkeys(), mainQueue, log);
-    AppDelegate delegate({ConfigStore::shared(), *model, hotkeys, desktop, mainQueue, log,
-                          makeSettingsPanel, shortcutService.trigger});
+    AppDelegate::Services services{ConfigStore::shared(), *model, hotkeys, desktop, mainQueue, log,
+                                   makeSettingsPanel, shortcutService.trigger};
+    services.desktopCorners = std::move(desktopCorners);
+    AppDelegate delegate(std::move(services));
+    if (kwinCorners) {
+        service.setCornerHandler(
+            [&delegate](ScreenCorner corner) { delegate.handleCorner(corner); });
+    }
     QObject::connect(&instance, &SingleInstance::showSettingsRequested, &delegate,
                      &AppDelegate::openSettings);
     QObject::connect(&service, &DBusService::showSettingsRequested, &delegate,

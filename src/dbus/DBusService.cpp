@@ -118,6 +118,25 @@ void DBusService::RunBinding(const QString& id) {
     emit Triggered(QString::fromStdString(found->id.toString()));
 }
 
+void DBusService::setCornerHandler(std::function<void(ScreenCorner)> handler) {
+    m_onCorner = std::move(handler);
+}
+
+// Only where the desktop watches the corners: elsewhere our own watcher does,
+// and a stray call must not fire commands.
+void DBusService::CornerEntered(const QString& corner) {
+    const auto which = screenCornerFromRawValue(corner.toStdString());
+    if (!which) {
+        sendErrorReply(QDBusError::InvalidArgs,
+                       QStringLiteral("no corner is called \"%1\"").arg(corner));
+    } else if (!m_onCorner) {
+        sendErrorReply(QString::fromLatin1(notAvailableError),
+                       QStringLiteral("hot corners do not come from the desktop in this session"));
+    } else {
+        m_onCorner(*which);
+    }
+}
+
 // Qt does not send PropertiesChanged by itself.
 void DBusService::announceEnabled() {
     if (!m_bus) {

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "config/AppConfig.h"
+
 #include <QDBusArgument>
 #include <QDBusConnection>
 #include <QDBusContext>
@@ -7,6 +9,7 @@
 #include <QObject>
 #include <QString>
 
+#include <functional>
 #include <optional>
 #include <string>
 
@@ -44,6 +47,9 @@ public:
     static constexpr const char* unknownBindingError =
         "io.github.tarnwick.Tarnwick.Error.UnknownBinding";
     static constexpr const char* disabledError = "io.github.tarnwick.Tarnwick.Error.Disabled";
+    // CornerEntered's, where corners do not come from the desktop.
+    static constexpr const char* notAvailableError =
+        "io.github.tarnwick.Tarnwick.Error.NotAvailable";
 
     DBusService(AppModel& model, MainQueue& mainQueue, LogSink& log, QObject* parent = nullptr);
     ~DBusService() override;
@@ -51,6 +57,9 @@ public:
     DBusService& operator=(const DBusService&) = delete;
 
     Claim claim();
+    // Where the desktop watches the corners for us, what CornerEntered calls;
+    // without one, CornerEntered is refused.
+    void setCornerHandler(std::function<void(ScreenCorner)> handler);
 
     // The interface.
     bool enabled() const;
@@ -59,6 +68,7 @@ public:
     void Quit();
     BindingSummaries ListBindings() const;
     void RunBinding(const QString& id);
+    void CornerEntered(const QString& corner);
 
 signals:
     // A binding's command was started, by whatever trigger; relayed to the bus.
@@ -72,6 +82,7 @@ private:
     MainQueue& m_mainQueue;
     LogSink& m_log;
     std::optional<QDBusConnection> m_bus;
+    std::function<void(ScreenCorner)> m_onCorner;
 };
 
 } // namespace tarnwick

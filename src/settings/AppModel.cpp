@@ -88,6 +88,13 @@ HotkeyConflict AppModel::hotkeyConflict(std::size_t row) const {
     return row < m_conflicts.size() ? m_conflicts[row] : HotkeyConflict{};
 }
 
+void AppModel::setCornerNotes(CornerNotes notes) {
+    if (notes != m_cornerNotes) {
+        m_cornerNotes = std::move(notes);
+        emit cornerNotesChanged();
+    }
+}
+
 void AppModel::persist() {
     m_store.config = m_config;
     if (const SaveResult saved = m_store.save(); !saved && onSaveFailed) {

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "config/AppConfig.h"
+#include "services/CornerNotes.h"
 
 #include <QObject>
 
@@ -55,6 +56,9 @@ class AppModel final : public QObject {
         bool globalEnabled READ globalEnabled WRITE setGlobalEnabled NOTIFY globalEnabledChanged)
     Q_PROPERTY(double cornerSensitivity READ cornerSensitivity WRITE setCornerSensitivity NOTIFY
                    cornerSensitivityChanged)
+    // Where corners cannot work here, or the desktop decides their size.
+    Q_PROPERTY(bool cornersAvailable READ cornersAvailable NOTIFY cornerNotesChanged)
+    Q_PROPERTY(QString cornerSizeNote READ cornerSizeNote NOTIFY cornerNotesChanged)
 
 public:
     // What add() appends.
@@ -81,6 +85,11 @@ public:
     // part of it changed. Never written to the file.
     void setDesktopShortcuts(DesktopShortcuts shortcuts);
     const DesktopShortcuts& desktopShortcuts() const { return m_desktopShortcuts; }
+    // What the cards and the corner size say about corners on this desktop.
+    void setCornerNotes(CornerNotes notes);
+    const CornerNotes& cornerNotes() const { return m_cornerNotes; }
+    bool cornersAvailable() const { return m_cornerNotes.available; }
+    QString cornerSizeNote() const { return QString::fromStdString(m_cornerNotes.size); }
 
     // Copies the configuration into the store, saves it, tells onSaveFailed
     // why when that failed, then calls onChange (whatever the save's outcome).
@@ -98,6 +107,7 @@ public:
 signals:
     void globalEnabledChanged();
     void cornerSensitivityChanged();
+    void cornerNotesChanged();
     void bindingsAboutToBeReset();
     void bindingsReset();
     void bindingAboutToBeInserted(int row);
@@ -111,6 +121,7 @@ private:
     AppConfig m_config;
     std::vector<HotkeyConflict> m_conflicts;
     DesktopShortcuts m_desktopShortcuts;
+    CornerNotes m_cornerNotes;
 };
 
 } // namespace tarnwick

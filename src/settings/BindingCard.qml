@@ -22,6 +22,9 @@ Rectangle {
     // where it gives none, the command to bind in its own settings instead.
     required property string desktopKey
     required property string runCommand
+    // Why the corner will not fire here, and how corners behave on this desktop.
+    required property string cornerProblem
+    required property string cornerNote
     required property string command
     // How the last test run went, for a few seconds: "", "ok" or "failed".
     required property string runOutcome
@@ -246,6 +249,26 @@ Rectangle {
                 font.pixelSize: 12
                 onClicked: card.bindings.copyRunCommand(card.index)
             }
+        }
+
+        Text {
+            objectName: "cornerProblem"
+            visible: card.kind === "corner" && card.cornerProblem !== ""
+            Layout.fillWidth: true
+            text: card.cornerProblem
+            color: Theme.warning
+            font.pixelSize: Theme.smallSize + 1
+            wrapMode: Text.Wrap
+        }
+
+        Text {
+            objectName: "cornerNote"
+            visible: card.kind === "corner" && card.cornerNote !== ""
+            Layout.fillWidth: true
+            text: card.cornerNote
+            color: Theme.dimText
+            font.pixelSize: Theme.smallSize
+            wrapMode: Text.Wrap
         }
 
         Rectangle {

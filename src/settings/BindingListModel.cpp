@@ -51,6 +51,11 @@ BindingListModel::BindingListModel(AppModel& model, MainQueue& mainQueue,
     connect(&m_model, &AppModel::bindingAboutToBeRemoved, this,
             [this](int row) { beginRemoveRows({}, row, row); });
     connect(&m_model, &AppModel::bindingRemoved, this, [this] { endRemoveRows(); });
+    connect(&m_model, &AppModel::cornerNotesChanged, this, [this] {
+        if (rowCount() > 0) {
+            emit dataChanged(index(0), index(rowCount() - 1), {CornerProblemRole, CornerNoteRole});
+        }
+    });
     connect(&m_model, &AppModel::bindingChanged, this, [this](int row) {
         if (!m_writing) {
             emit dataChanged(index(row), index(row));
@@ -77,6 +82,8 @@ QHash<int, QByteArray> BindingListModel::roleNames() const {
         {RunDetailRole, "runDetail"},
         {DesktopKeyRole, "desktopKey"},
         {RunCommandRole, "runCommand"},
+        {CornerProblemRole, "cornerProblem"},
+        {CornerNoteRole, "cornerNote"},
     };
     return names;
 }
@@ -99,6 +106,9 @@ QVariant BindingListModel::data(const QModelIndex& index, int role) const {
                    ? text(spelledOut(*b.trigger.hotkey, m_keys.keyName(b.trigger.hotkey->keyCode)))
                    : QString();
     case HotkeyProblemRole: return problem(index.row());
+    case CornerProblemRole: return cornerProblem(b);
+    case CornerNoteRole:
+        return m_model.cornersAvailable() ? text(m_model.cornerNotes().behaviour) : QString();
     case RunOutcomeRole: {
         const Run* run = shownRun(index.row());
         return run == nullptr ? QString()
@@ -164,6 +174,15 @@ QString BindingListModel::problem(int row) const {
     return {};
 }
 
+QString BindingListModel::cornerProblem(const CommandBinding& b) const {
+    const CornerNotes& notes = m_model.cornerNotes();
+    if (!notes.available) {
+        return QStringLiteral("Hot corners are not available on this desktop");
+    }
+    return b.trigger.corner ? text(notes.heldBy[static_cast<std::size_t>(*b.trigger.corner)])
+                            : QString();
+}
+
 bool BindingListModel::setData(const QModelIndex& index, const QVariant& value, int role) {
     if (!index.isValid() || !hasRow(index.row())) {
         return false;
@@ -178,7 +197,10 @@ bool BindingListModel::setData(const QModelIndex& index, const QVariant& value, 
     m_model.setBinding(row, std::move(b));
     m_writing = false;
     if (changed) {
-        emit dataChanged(index, index, {role});
+        // What the desktop does with the corner goes with the corner.
+        emit dataChanged(index, index,
+                         role == CornerRole ? QList<int>{role, CornerProblemRole}
+                                            : QList<int>{role});
     }
     return true;
 }

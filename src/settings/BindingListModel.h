@@ -42,6 +42,8 @@ public:
         DesktopKeyRole,
         // Where it gives none to us: the command to bind in its own settings instead.
         RunCommandRole,
+        CornerProblemRole, // why the corner will not fire here, or ""
+        CornerNoteRole,    // how corners behave on this desktop, or ""
     };
     Q_ENUM(Role)
 
@@ -79,6 +81,7 @@ private:
     std::optional<std::string> assignedKey(const CommandBinding& binding) const;
     QString desktopKey(const CommandBinding& binding) const;
     QString runCommand(const CommandBinding& binding) const;
+    QString cornerProblem(const CommandBinding& b) const;
     // The row's latest finished run, if it is still shown.
     const Run* shownRun(int row) const;
     void finish(std::uint64_t number, bool ok, const QString& detail);

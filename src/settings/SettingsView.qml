@@ -284,6 +284,9 @@ Rectangle {
                     Slider {
                         id: slider
                         objectName: "cornerSlider"
+                        // Where the desktop decides the size, its note stands instead.
+                        visible: root.appModel.cornerSizeNote === ""
+                        enabled: root.appModel.cornersAvailable
                         from: 2
                         to: 24
                         stepSize: 0
@@ -299,9 +302,11 @@ Rectangle {
                         objectName: "cornerValue"
                         Layout.minimumWidth: 44
                         horizontalAlignment: Text.AlignRight
-                        text: root.pixelText(root.appModel.cornerSensitivity)
+                        text: root.appModel.cornerSizeNote !== "" ? root.appModel.cornerSizeNote
+                              : root.pixelText(root.appModel.cornerSensitivity)
                         color: Theme.dimText
-                        font.family: "monospace"
+                        font.family: root.appModel.cornerSizeNote !== "" ? root.font.family
+                                                                         : "monospace"
                         font.pixelSize: Theme.smallSize
                     }
                 }

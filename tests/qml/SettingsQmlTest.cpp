@@ -69,6 +69,12 @@ public:
         model.setDesktopShortcuts(std::move(shortcuts));
     }
     Q_INVOKABLE QString clipboard() const { return QGuiApplication::clipboard()->text(); }
+    // What the desktop says of corners; heldBy is the top-left corner's.
+    Q_INVOKABLE void cornerNotes(bool available, const QString& behaviour, const QString& heldBy,
+                                 const QString& size) {
+        model.setCornerNotes(CornerNotes{available, behaviour.toStdString(),
+                                         {heldBy.toStdString(), "", "", ""}, size.toStdString()});
+    }
     // The recorder takes the keys of the window the view is in.
     Q_INVOKABLE void watch(QQuickItem* view) { recorder.setWindow(view->window()); }
     // A key press as X delivers it, with its keycode, to the item's window.

@@ -179,6 +179,27 @@ TestCase {
             compare(view.pixelText(value), text, String(value))
     }
 
+    // Where the desktop watches the corners: its words on corner cards alone,
+    // and the size it decides instead of the slider.
+    function test_theDesktopsCornerNotes() {
+        const view = makeView(true)
+        const problem = part(card(view, 0), "cornerProblem")
+        const note = part(card(view, 0), "cornerNote")
+        verify(!problem.visible && !note.visible)
+        probe.cornerNotes(true, "KWin fires it", "KWin uses this corner for Overview",
+                          "decided by KWin")
+        compare([problem.visible, problem.text, note.visible, note.text],
+                [true, "KWin uses this corner for Overview", true, "KWin fires it"])
+        verify(!part(card(view, 1), "cornerProblem").visible && !part(card(view, 1), "cornerNote").visible)
+        compare([part(view, "cornerSlider").visible, part(view, "cornerValue").text],
+                [false, "decided by KWin"])
+        probe.cornerNotes(false, "", "", "")
+        compare([problem.text, note.visible], ["Hot corners are not available on this desktop", false])
+        const slider = part(view, "cornerSlider")
+        compare([slider.visible, slider.enabled, part(view, "cornerValue").text], [true, false, "6 px"])
+        probe.cornerNotes(true, "", "", "")
+    }
+
     function test_cornerAndKindKeepBothValues() {
         const view = makeView(true)
         const box = part(card(view, 0), "cornerBox")

@@ -64,12 +64,11 @@ std::string WaylandBackend::sessionName() const {
 }
 
 std::vector<std::string> WaylandBackend::unavailableReasons() const {
-    std::vector<std::string> reasons{
-        "a Wayland compositor shows no program the pointer outside its windows"};
+    // Corners are the application's to report: KWin may watch them for us.
     if (!m_shortcuts) {
-        reasons.emplace_back("a Wayland compositor lets no program grab keys");
+        return {"a Wayland compositor lets no program grab keys"};
     }
-    return reasons;
+    return {};
 }
 
 // Qt's Wayland connection is the only one: when the compositor goes, Qt
