@@ -19,6 +19,8 @@ packages=(
   qml6-module-qttest libqt6svg6 libgl-dev fonts-dejavu-core
   imagemagick dbus-daemon dbus-bin libglib2.0-bin trayer libnotify-bin
   dpkg-dev desktop-file-utils
+  kwin-wayland xdg-desktop-portal xdg-desktop-portal-kde libkf5globalaccel-bin qtwayland5
+  qt6-wayland
 )
 
 missing=()

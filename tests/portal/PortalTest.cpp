@@ -9,6 +9,11 @@
 #include <gtest/gtest.h>
 
 namespace tarnwick::test {
+
+void PrintTo(FakePortal::Dialect dialect, std::ostream* out) {
+    *out << (dialect == FakePortal::Dialect::kde ? "KDE 5.27's dialect" : "the documented dialect");
+}
+
 namespace {
 
 using portal::GlobalShortcutsPortal;

@@ -58,9 +58,11 @@ struct PrivateBus {
         }
     }
     // A connection of ours to the bus under name, replacing one of an earlier test.
-    QDBusConnection connect(const QString& name) const {
+    QDBusConnection connect(const QString& name) const { return connectTo(address, name); }
+    static QDBusConnection connectTo(const std::string& busAddress, const QString& name) {
+        qtApplication();
         QDBusConnection::disconnectFromBus(name);
-        return QDBusConnection::connectToBus(QString::fromStdString(address), name);
+        return QDBusConnection::connectToBus(QString::fromStdString(busAddress), name);
     }
 
     std::unique_ptr<Process> daemon;

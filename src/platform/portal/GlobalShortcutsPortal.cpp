@@ -16,7 +16,7 @@
 
 namespace tarnwick::portal {
 
-Q_LOGGING_CATEGORY(lcPortal, "tarnwick.portal")
+Q_LOGGING_CATEGORY(lcPortal, "tarnwick.portal", QtWarningMsg)
 
 namespace {
 
@@ -180,6 +180,10 @@ void GlobalShortcutsPortal::onSessionCreated(const PortalAnswer& answer) {
         return;
     }
     m_session = pathOf(answer.results.value(QStringLiteral("session_handle")));
+    if (m_session.isEmpty()) {
+        failPass("the desktop portal made no session for global shortcuts");
+        return;
+    }
     m_connection.connect(names::service, m_session, names::session, QStringLiteral("Closed"), this,
                          SLOT(onSessionClosed(QDBusMessage)));
     if (m_bindAgain) { // the next set goes in a session of its own anyway

@@ -73,6 +73,8 @@ void PortalRequest::finish(const PortalAnswer& answer) {
     }
     unlisten();
     auto done = std::move(m_done);
+    // Whatever done does to our parent, we go at the next turn of the loop.
+    setParent(nullptr);
     deleteLater();
     done(answer);
 }
