@@ -5,6 +5,7 @@
 
 #include <chrono>
 #include <filesystem>
+#include <map>
 #include <memory>
 #include <string>
 
@@ -20,14 +21,22 @@ public:
                                    m_dir / "chain.log");
         for (auto line = m_process ? m_process->readLine(std::chrono::seconds(30)) : std::nullopt;
              line && *line != "ready"; line = m_process->readLine(std::chrono::seconds(30))) {
-            if (line->starts_with("DBUS_SESSION_BUS_ADDRESS=")) {
-                m_address = line->substr(25);
+            if (const auto equals = line->find('='); equals != std::string::npos) {
+                m_environment[line->substr(0, equals)] = line->substr(equals + 1);
             }
         }
     }
 
-    bool ready() const { return !m_address.empty(); }
-    const std::string& busAddress() const { return m_address; }
+    bool ready() const { return m_environment.contains("DBUS_SESSION_BUS_ADDRESS"); }
+    std::string busAddress() const {
+        return ready() ? m_environment.at("DBUS_SESSION_BUS_ADDRESS") : "";
+    }
+    // What a program needs to run in this desktop, beside a sandbox's own.
+    std::map<std::string, std::string> environment() const {
+        auto variables = m_environment;
+        variables.insert({{"XDG_CURRENT_DESKTOP", "KDE"}, {"XDG_SESSION_TYPE", "wayland"}});
+        return variables;
+    }
     // The chain's own messages and those of each of its programs.
     std::string logs() const {
         std::string all;
@@ -41,7 +50,7 @@ public:
 private:
     std::filesystem::path m_dir;
     std::unique_ptr<Process> m_process;
-    std::string m_address;
+    std::map<std::string, std::string> m_environment;
 };
 
 } // namespace tarnwick::test

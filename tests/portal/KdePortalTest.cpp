@@ -25,7 +25,7 @@ struct Client {
         : portal(PrivateBus::connectTo(chain.busAddress(), name), "io.github.tarnwick.Tarnwick") {
         portal.setHandlers({[this](const std::string& id) { activated.push_back(id); },
                             [this](const Assigned& a) { assigned.push_back(a); },
-                            [this](const std::string& why) { ADD_FAILURE() << why; }});
+                            [this](const std::string& why) { reasons.push_back(why); }});
     }
     Assigned bind(const std::vector<ShortcutRequest>& set) {
         const auto before = assigned.size();
@@ -36,6 +36,7 @@ struct Client {
     GlobalShortcutsPortal portal;
     Ids activated;
     std::vector<Assigned> assigned;
+    Ids reasons;
 };
 
 class KdePortalTest : public ::testing::Test {
@@ -95,6 +96,20 @@ TEST_F(KdePortalTest, BindsFiresRebindsAndKeepsTheUsersKey) {
               (Assigned{{"a", "Ctrl+Shift+Y"}, {"c", "Meta+F9"}}));
     EXPECT_EQ(invoke(second, "c"), Ids{"c"});
     EXPECT_EQ(invoke(second, "b"), Ids{});
+    EXPECT_EQ(second.reasons, Ids{});
+
+    // Another portal takes over; KDE's backend keeps our session and refuses
+    // a new one for this connection, and the log says so once.
+    const auto portal = Process::spawn({"/usr/libexec/xdg-desktop-portal", "--replace"},
+                                       m_sandbox.environment(m_chain.environment()),
+                                       m_sandbox.root() / "portal-2.log");
+    ASSERT_TRUE(spinUntil([&] { return !second.reasons.empty(); }));
+    EXPECT_EQ(second.reasons,
+              Ids{"the desktop portal restarted and will not make our session again "
+                  "(CreateSession answered 2); the shortcuts come back at our next start"});
+    EXPECT_EQ(invoke(second, "c"), Ids{});
+    EXPECT_EQ(Client(m_chain, "third").bind({{"a", "Alpha 2", "CTRL+ALT+y"}}),
+              (Assigned{{"a", "Ctrl+Shift+Y"}}));
 }
 
 } // namespace

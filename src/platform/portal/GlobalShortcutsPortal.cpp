@@ -176,7 +176,10 @@ void GlobalShortcutsPortal::createSession() {
 
 void GlobalShortcutsPortal::onSessionCreated(const PortalAnswer& answer) {
     if (!answer.succeeded()) {
-        failPass(reasonFor(QStringLiteral("CreateSession"), answer));
+        failPass(m_portalReturned && answer.replied && answer.code == 2
+                     ? "the desktop portal restarted and will not make our session again "
+                       "(CreateSession answered 2); the shortcuts come back at our next start"
+                     : reasonFor(QStringLiteral("CreateSession"), answer));
         return;
     }
     m_session = pathOf(answer.results.value(QStringLiteral("session_handle")));
@@ -240,6 +243,7 @@ void GlobalShortcutsPortal::finishPass(std::vector<ShortcutAssignment> assigned)
     m_assigned = std::move(assigned);
     m_busy = false;
     m_unavailable = false;
+    m_portalReturned = false;
     qCDebug(lcPortal) << "bound" << m_bound.size() << "shortcuts in" << m_session;
     if (m_handlers.assigned) {
         m_handlers.assigned(m_assigned);
@@ -367,6 +371,7 @@ void GlobalShortcutsPortal::onPortalOwnerChanged(const QString&, const QString& 
         return;
     }
     cancelPass();
+    m_portalReturned = true;
     if (m_wanted) {
         startPass();
     }

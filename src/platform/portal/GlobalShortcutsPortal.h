@@ -49,8 +49,10 @@ struct PortalAnswer;
 //   ListShortcuts shows which, and that is what `assigned` reports.
 // - When xdg-desktop-portal restarts, KDE's backend still holds our old
 //   session under the same path (our unique name and the token) and answers
-//   a new CreateSession with 2 until our connection changes: reported as
-//   unavailable, like any refusal, and tried again at the next bind().
+//   a new CreateSession with 2 for as long as our connection lives: reported
+//   as unavailable, and tried again at the next bind(). (The backend's session
+//   could be closed directly on its own bus name, but that reaches past the
+//   portal into one desktop's internals.)
 class GlobalShortcutsPortal final : public QObject, public GlobalShortcuts {
     Q_OBJECT
 public:
@@ -111,7 +113,8 @@ private:
     bool m_busy = false;
     bool m_bindAgain = false;
     bool m_rechecked = false;
-    bool m_unavailable = false; // reported, and no bind has worked since
+    bool m_unavailable = false;    // reported, and no bind has worked since
+    bool m_portalReturned = false; // a new portal came, and no bind has worked since
 };
 
 } // namespace tarnwick::portal
