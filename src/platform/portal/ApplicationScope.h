@@ -50,7 +50,12 @@ public:
 
     // Registers, or moves this process into a scope of its own, whichever
     // works; then done with one line for the log on what the portal will
-    // know us by. Call it once, before any other portal call.
+    // know us by. Call it once, before any other portal call: the portal
+    // keeps what it first found for a connection (the registry's name is per
+    // connection too), and Qt's own plugins may call portals on the shared
+    // session connection. So give it a connection of its own
+    // (QDBusConnection::connectToBus(QDBusConnection::SessionBus, name)) and
+    // make the GlobalShortcutsPortal on that one once done has been called.
     void establish(std::function<void(const std::string& logLine)> done);
 
 private:
