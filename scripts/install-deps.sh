@@ -20,6 +20,8 @@ packages=(
   imagemagick dbus-daemon dbus-bin libglib2.0-bin trayer libnotify-bin
   kwin-x11
   dpkg-dev desktop-file-utils
+  kwin-wayland xdg-desktop-portal xdg-desktop-portal-kde libkf5globalaccel-bin qtwayland5
+  qt6-wayland
 )
 
 missing=()

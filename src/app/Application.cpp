@@ -11,6 +11,8 @@
 #include "platform/QtMainQueue.h"
 #include "platform/SystemLog.h"
 #include "platform/kwin/KWinCorners.h"
+#include "platform/portal/PortalShortcuts.h"
+#include "platform/portal/TriggerText.h"
 #include "platform/wayland/WaylandBackend.h"
 #include "platform/x11/X11Backend.h"
 #include "settings/AppModel.h"
@@ -53,23 +55,6 @@ struct QtArguments {
     int count = 0;
 };
 
-// GlobalShortcuts that no desktop service stands behind: says so once.
-class NoGlobalShortcuts final : public GlobalShortcuts {
-public:
-    void setHandlers(Handlers handlers) override { m_handlers = std::move(handlers); }
-    void bind(std::vector<ShortcutRequest>) override {
-        if (!std::exchange(m_told, true) && m_handlers.unavailable) {
-            QTimer::singleShot(0, qApp, [unavailable = m_handlers.unavailable] {
-                unavailable("no GlobalShortcuts portal");
-            });
-        }
-    }
-
-private:
-    Handlers m_handlers;
-    bool m_told = false;
-};
-
 // Where the desktop keeps the keys (Wayland): its global shortcuts, and how
 // they spell the key wished for.
 struct DesktopShortcutService {
@@ -77,9 +62,10 @@ struct DesktopShortcutService {
     std::function<std::string(const HotkeyCombo&)> trigger;
 };
 
-DesktopShortcutService desktopShortcutService() {
-    return {std::make_unique<NoGlobalShortcuts>(),
-            [](const HotkeyCombo&) { return std::string(); }};
+DesktopShortcutService desktopShortcutService(LogSink& log) {
+    return {portal::makePortalShortcuts(
+                applicationId, [&log](const std::string& line) { log.write("Tarnwick: " + line); }),
+            portal::shortcutTrigger};
 }
 
 // Before the application object, so that a desktop that is not there is one
@@ -147,10 +133,11 @@ int runApplication(int argc, char* argv[]) {
     }
     QtArguments arguments(choice.qtArguments);
     QApplication app(arguments.count, arguments.values.data());
+    SystemLog log;
     // Made once the application object exists: the desktop's service is
     // reached over D-Bus.
     DesktopShortcutService shortcutService =
-        x11Backend ? DesktopShortcutService{} : desktopShortcutService();
+        x11Backend ? DesktopShortcutService{} : desktopShortcutService(log);
     // Gone before the application object: its event pumps are Qt objects.
     const std::unique_ptr<DesktopBackend> backend =
         x11Backend
@@ -161,7 +148,6 @@ int runApplication(int argc, char* argv[]) {
     app.setDesktopFileName(QString::fromLatin1(applicationId));
     app.setQuitOnLastWindowClosed(false);
 
-    SystemLog log;
     // Commands run on threads of their own and may finish after quitting:
     // the queue they report to is never destroyed, only closed.
     static auto* const queue = new QtMainQueue;
@@ -208,9 +194,8 @@ int runApplication(int argc, char* argv[]) {
     // bus; where nothing can, corner bindings stay in the file but do not run.
     std::unique_ptr<kwin::KWinCorners> kwinCorners;
     std::function<void(std::vector<ScreenCorner>)> desktopCorners;
-    switch (kwin::cornerRoute(
-        kwin::SessionFacts::current(QDBusConnection::sessionBus(),
-                                  choice.desktop == PlatformChoice::Desktop::wayland))) {
+    switch (kwin::cornerRoute(kwin::SessionFacts::current(
+        QDBusConnection::sessionBus(), choice.desktop == PlatformChoice::Desktop::wayland))) {
     case kwin::CornerRoute::pointer: break;
     case kwin::CornerRoute::none:
         log.write("Tarnwick: hot corners are not available on this desktop");
@@ -232,8 +217,9 @@ int runApplication(int argc, char* argv[]) {
     }
 
     HotkeyManager hotkeys(desktop.hotkeys(), mainQueue, log);
-    AppDelegate::Services services{ConfigStore::shared(), *model, hotkeys, desktop, mainQueue, log,
-                                   makeSettingsPanel, shortcutService.trigger};
+    AppDelegate::Services services{
+        ConfigStore::shared(),  *model, hotkeys, desktop, mainQueue, log, makeSettingsPanel,
+        shortcutService.trigger};
     services.desktopCorners = std::move(desktopCorners);
     AppDelegate delegate(std::move(services));
     if (kwinCorners) {
