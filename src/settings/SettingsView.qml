@@ -305,8 +305,8 @@ Rectangle {
                         text: root.appModel.cornerSizeNote !== "" ? root.appModel.cornerSizeNote
                               : root.pixelText(root.appModel.cornerSensitivity)
                         color: Theme.dimText
-                        font.family: root.appModel.cornerSizeNote !== "" ? root.font.family
-                                                                         : "monospace"
+                        font.family: root.appModel.cornerSizeNote !== ""
+                                     ? Qt.application.font.family : "monospace"
                         font.pixelSize: Theme.smallSize
                     }
                 }
