@@ -277,6 +277,7 @@ Rectangle {
                         opacity: Theme.dimmed
                     }
                     Text {
+                        id: cornerSizeLabel
                         text: qsTr("Corner size")
                         color: Theme.dimText
                         font.pixelSize: Theme.smallSize
@@ -306,7 +307,7 @@ Rectangle {
                               : root.pixelText(root.appModel.cornerSensitivity)
                         color: Theme.dimText
                         font.family: root.appModel.cornerSizeNote !== ""
-                                     ? Qt.application.font.family : "monospace"
+                                     ? cornerSizeLabel.font.family : "monospace"
                         font.pixelSize: Theme.smallSize
                     }
                 }
