@@ -305,7 +305,8 @@ Rectangle {
                         text: root.appModel.cornerSizeNote !== "" ? root.appModel.cornerSizeNote
                               : root.pixelText(root.appModel.cornerSensitivity)
                         color: Theme.dimText
-                        font.family: root.appModel.cornerSizeNote !== "" ? root.font.family
+                        // A note is words, in the controls' font; a size is figures.
+                        font.family: root.appModel.cornerSizeNote !== "" ? slider.font.family
                                                                          : "monospace"
                         font.pixelSize: Theme.smallSize
                     }
