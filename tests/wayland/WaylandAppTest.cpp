@@ -24,13 +24,9 @@ protected:
     }
     Finished call(const std::string& destination, const std::string& path,
                   const std::string& method, const std::vector<std::string>& arguments) const {
-        std::vector<std::string> argv{"gdbus",
-                                      "call",
-                                      "--address=" + m_chain.busAddress(),
-                                      "--dest=" + destination,
-                                      "--object-path=" + path,
-                                      "--method=" + method,
-                                      "--"};
+        std::vector<std::string> argv{"gdbus", "call", "--address=" + m_chain.busAddress()};
+        argv.insert(argv.end(), {"--dest=" + destination, "--object-path=" + path});
+        argv.insert(argv.end(), {"--method=" + method, "--"});
         argv.insert(argv.end(), arguments.begin(), arguments.end());
         return Process::runToEnd(argv, m_sandbox.environment(), kDeadline);
     }
