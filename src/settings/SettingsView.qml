@@ -277,7 +277,6 @@ Rectangle {
                         opacity: Theme.dimmed
                     }
                     Text {
-                        id: cornerSizeLabel
                         text: qsTr("Corner size")
                         color: Theme.dimText
                         font.pixelSize: Theme.smallSize
@@ -306,8 +305,9 @@ Rectangle {
                         text: root.appModel.cornerSizeNote !== "" ? root.appModel.cornerSizeNote
                               : root.pixelText(root.appModel.cornerSensitivity)
                         color: Theme.dimText
-                        font.family: root.appModel.cornerSizeNote !== ""
-                                     ? cornerSizeLabel.font.family : "monospace"
+                        // A note is words, in the controls' font; a size is figures.
+                        font.family: root.appModel.cornerSizeNote !== "" ? slider.font.family
+                                                                         : "monospace"
                         font.pixelSize: Theme.smallSize
                     }
                 }

@@ -191,8 +191,9 @@ TestCase {
         compare([problem.visible, problem.text, note.visible, note.text],
                 [true, "KWin uses this corner for Overview", true, "KWin fires it"])
         verify(!part(card(view, 1), "cornerProblem").visible && !part(card(view, 1), "cornerNote").visible)
-        compare([part(view, "cornerSlider").visible, part(view, "cornerValue").text],
-                [false, "decided by KWin"])
+        compare([part(view, "cornerSlider").visible, part(view, "cornerValue").text,
+                 part(view, "cornerValue").font.family],
+                [false, "decided by KWin", Qt.application.font.family])
         probe.cornerNotes(false, "", "", "")
         compare([problem.text, note.visible], ["Hot corners are not available on this desktop", false])
         const slider = part(view, "cornerSlider")
