@@ -3,15 +3,15 @@
 // script privately, gives up on a name KWin keeps taken, reports KWin's
 // errors, rereads KWin's settings when told to, and unloads when it goes.
 #include "platform/kwin/KWinCorners.h"
-#include "e2e/AppTest.h"
+#include "portal/PortalTestBus.h"
 #include "support/RecordingLogSink.h"
 
-#include <QCoreApplication>
-#include <QDBusConnectionInterface>
 #include <QDBusContext>
 #include <QDBusMessage>
 #include <QFile>
 #include <QThread>
+
+#include <gtest/gtest.h>
 
 #include <mutex>
 #include <sys/stat.h>
@@ -54,19 +54,10 @@ private:
     std::vector<std::string> m_calls;
 };
 
-class KWinCornersTest : public AppTest {
+class KWinCornersTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        static int argc = 1;
-        static char name[] = "kwin_corners_tests";
-        static char* argv[] = {name, nullptr};
-        static QCoreApplication app(argc, argv);
-        m_bus = Process::spawn(
-            {"dbus-daemon", "--nofork", "--print-address=1", "--config-file=" + busConfig()},
-            m_sandbox.environment(), errFile("bus"));
-        const auto address = m_bus->readLine(kDeadline);
-        ASSERT_TRUE(address);
-        m_address = QString::fromStdString(*address);
+        ASSERT_FALSE(m_bus.address.empty());
         ::setenv("XDG_CONFIG_HOME", (m_sandbox.root() / "config").c_str(), 1);
         ::setenv("XDG_CONFIG_DIRS", m_sandbox.root().c_str(), 1);
         m_kwin.moveToThread(&m_thread);
@@ -77,7 +68,7 @@ protected:
         m_thread.wait();
     }
     QDBusConnection connect(const QString& name) const {
-        return QDBusConnection::connectToBus(m_address, name);
+        return QDBusConnection::connectToBus(QString::fromStdString(m_bus.address), name);
     }
     // KWin takes its name, and answers at /Scripting; or goes.
     void kwinOnBus(bool on) {
@@ -91,17 +82,10 @@ protected:
             kwin.unregisterObject(QStringLiteral("/Scripting"));
         }
     }
-    template <typename Condition> static bool until(Condition condition) {
-        return eventually(
-            [&] {
-                QCoreApplication::processEvents();
-                return condition();
-            },
-            5s);
-    }
+    static bool until(const std::function<bool()>& condition) { return spinUntil(condition, 5s); }
 
-    std::unique_ptr<Process> m_bus;
-    QString m_address;
+    Sandbox m_sandbox;
+    PrivateBus m_bus{m_sandbox};
     FakeScripting m_kwin;
     QThread m_thread;
 };
@@ -122,8 +106,7 @@ TEST_F(KWinCornersTest, LoadsWhenKWinComesAndSaysOnceWhyNot) {
     corners->watch({ScreenCorner::topLeft, ScreenCorner::topRight, ScreenCorner::topLeft});
     ASSERT_TRUE(until([&] { return !log.lines.empty(); }));
     corners->watch({ScreenCorner::topRight, ScreenCorner::topLeft});
-    QThread::msleep(300);
-    QCoreApplication::processEvents();
+    spinFor(300ms);
     ASSERT_EQ(log.lines.size(), 1u);
     EXPECT_TRUE(log.lines[0].starts_with(
         "Tarnwick: hot corners through KWin: cannot reach KWin's scripting: "))
@@ -151,8 +134,7 @@ TEST_F(KWinCornersTest, LoadsWhenKWinComesAndSaysOnceWhyNot) {
     ASSERT_TRUE(until([&] { return log.lines.size() == 3; }));
     EXPECT_EQ(log.lines[2], "Tarnwick: hot corners through KWin: broken");
     const std::size_t before = m_kwin.calls().size();
-    QThread::msleep(300);
-    QCoreApplication::processEvents();
+    spinFor(300ms);
     EXPECT_EQ(m_kwin.calls().size(), before);
 
     // KWin's settings changed, as System Settings announces it.

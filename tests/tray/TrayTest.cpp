@@ -16,7 +16,7 @@ protected:
     // activated) with the watcher on it, then the app and its exported menu.
     void startOnBus() {
         m_bus = Process::spawn(
-            {"dbus-run-session", "--config-file=" + busConfig(), "--", FAKE_SNI_WATCHER},
+            {"dbus-run-session", "--config-file=" + writeBusConfig(m_sandbox), "--", FAKE_SNI_WATCHER},
             m_sandbox.environment(), errFile("bus"));
         const auto ready = m_bus ? m_bus->readLine(kDeadline, "READY ") : std::nullopt;
         ASSERT_TRUE(ready) << readWholeFile(errFile("bus"));
@@ -35,11 +35,7 @@ protected:
     // gdbus, in a UTF-8 locale of its own so that labels come out whole; its output.
     std::string call(const std::string& path, const std::string& method,
                      const std::vector<std::string>& arguments) const {
-        std::vector<std::string> argv{"gdbus",   "call",          "--address", m_address,  "--dest",
-                                      m_service, "--object-path", path,        "--method", method,
-                                      "--"};
-        argv.insert(argv.end(), arguments.begin(), arguments.end());
-        return Process::runToEnd(argv, m_sandbox.environment({{"LC_ALL", "C.UTF-8"}}), kDeadline).output;
+        return gdbusCall(m_sandbox, m_address, m_service, path, method, arguments).output;
     }
 
     std::string property(const std::string& name) const {
@@ -98,14 +94,7 @@ protected:
         const auto then = menuWith(on ? "Disable Triggers" : "Enable Triggers");
         EXPECT_TRUE(eventually([&] { return labels() == then; }, kDeadline))
             << testing::PrintToString(labels());
-        EXPECT_TRUE(eventually(
-            [&] {
-                const auto saved =
-                    nlohmann::json::parse(readWholeFile(m_sandbox.configFile()), nullptr, false);
-                return saved.is_object() && saved["globalEnabled"] == on;
-            },
-            kDeadline))
-            << readWholeFile(m_sandbox.configFile());
+        EXPECT_TRUE(savedSwitch(on)) << readWholeFile(m_sandbox.configFile());
     }
 
     std::unique_ptr<Process> m_bus;
