@@ -13,9 +13,6 @@ const std::string kPath = "/io/github/tarnwick/Tarnwick";
 
 class DBusTest : public AppTest {
 protected:
-    // The bus and the monitor outlive the app.
-    void TearDown() override { m_app.reset(); }
-
     void startBus() {
         m_bus.emplace(m_sandbox);
         ASSERT_FALSE(m_bus->address.empty()) << readWholeFile(errFile("bus"));
@@ -42,9 +39,9 @@ protected:
     // tarnwick with a request for the running instance, without a display.
     Finished remote(std::vector<std::string> arguments) const {
         arguments.insert(arguments.begin(), TARNWICK_BINARY);
-        return Process::runToEnd(arguments,
-                        environment({{"DISPLAY", ""}, {"DBUS_SESSION_BUS_ADDRESS", m_address}}),
-                        kDeadline);
+        return Process::runToEnd(
+            arguments, environment({{"DISPLAY", ""}, {"DBUS_SESSION_BUS_ADDRESS", m_address}}),
+            kDeadline);
     }
 
     // What the monitor saw, a message a line: its member, then its arguments.
@@ -133,9 +130,12 @@ TEST_F(DBusTest, EveryMethodThePropertyTheSignalAndTheCommandLine) {
     EXPECT_NE(done.output.find(kName + ".Error.UnknownBinding"), std::string::npos) << done.output;
     done = call(kName + ".RunBinding", {idOff});
     EXPECT_NE(done.output.find(kName + ".Error.Disabled"), std::string::npos) << done.output;
-    // The desktop's corner reports are refused where our own watcher runs.
+    // The desktop's corner reports are refused where our own watcher runs; no corner is nonsense.
     done = call(kName + ".CornerEntered", {"topLeft"});
     EXPECT_NE(done.output.find(kName + ".Error.NotAvailable"), std::string::npos) << done.output;
+    done = call(kName + ".CornerEntered", {"middle"});
+    EXPECT_NE(done.output.find("org.freedesktop.DBus.Error.InvalidArgs"), std::string::npos)
+        << done.output;
 
     // Corners and hotkeys say Triggered too.
     enter("topLeft");

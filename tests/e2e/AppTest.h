@@ -39,6 +39,8 @@ protected:
         m_client->moveTo(640, 400);
         m_client->sync();
     }
+    // The app first: a bus or KWin of a fixture's own outlives it.
+    void TearDown() override { m_app.reset(); }
 
     std::filesystem::path marker(const std::string& name) const {
         return m_sandbox.root() / ("ran-" + name);

@@ -92,9 +92,6 @@ TEST(KWinCorners, TheScriptRegistersExactlyTheCornersAskedFor) {
     EXPECT_TRUE(script.contains(
         QStringLiteral("registerScreenEdge(KWin.ElectricTopRight, enter(\"topRight\"));\n"
                        "registerScreenEdge(KWin.ElectricBottomLeft, enter(\"bottomLeft\"));\n")));
-    EXPECT_TRUE(script.contains(QStringLiteral(
-        "callDBus(\"io.github.tarnwick.Tarnwick\", \"/io/github/tarnwick/Tarnwick\", "
-        "\"io.github.tarnwick.Tarnwick\", \"CornerEntered\", corner);")));
     EXPECT_FALSE(script.contains(QLatin1Char('@')));
 }
 

@@ -21,12 +21,15 @@ public:
         if (!session->address.empty()) {
             session->m_kwin = Process::spawn(
                 {"kwin_x11"},
-                sandbox.environment({{"DISPLAY", display}, {"DBUS_SESSION_BUS_ADDRESS", session->address}}),
+                sandbox.environment(
+                    {{"DISPLAY", display}, {"DBUS_SESSION_BUS_ADDRESS", session->address}}),
                 sandbox.root() / "kwin.err");
         }
         // KWin takes its name before its scripting object is there.
-        if (!session->m_kwin || !eventually([&] { return session->scripting("isScriptLoaded", {kPlugin}).exitCode == 0; },
-                                            std::chrono::seconds(30))) {
+        if (!session->m_kwin ||
+            !eventually(
+                [&] { return session->scripting("isScriptLoaded", {kPlugin}).exitCode == 0; },
+                std::chrono::seconds(30))) {
             std::fprintf(stderr, "KWin did not come up:\n%s\n",
                          readWholeFile(sandbox.root() / "kwin.err").c_str());
             return nullptr;

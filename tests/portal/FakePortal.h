@@ -44,8 +44,9 @@ public:
     // The last session made and not closed; empty when none.
     QString session() const { return m_sessions.contains(m_last) ? m_last : QString(); }
     void activate(const QString& session, const QString& id) {
-        emitSignal(kPath, kShortcutsInterface, "Activated",
-                   {QVariant::fromValue(QDBusObjectPath(session)), id, qulonglong(0), QVariantMap()});
+        emitSignal(
+            kPath, kShortcutsInterface, "Activated",
+            {QVariant::fromValue(QDBusObjectPath(session)), id, qulonglong(0), QVariantMap()});
     }
     void changeKey(const QString& session, const std::string& id, const std::string& key) {
         keys[id] = key;
@@ -112,12 +113,12 @@ private:
         for (auto it = shortcuts.begin(); it != shortcuts.end(); ++it) {
             const auto properties = it.value().toMap();
             const auto stored = keys.find(it.key().toStdString());
-            list.append({it.key(),
-                         {{"description", properties.value("description")},
-                          {"trigger_description",
-                           stored == keys.end()
-                               ? properties.value("preferred_trigger").toString().toUpper()
-                               : QString::fromStdString(stored->second)}}});
+            list.append(
+                {it.key(),
+                 {{"description", properties.value("description")},
+                  {"trigger_description",
+                   stored == keys.end() ? properties.value("preferred_trigger").toString().toUpper()
+                                        : QString::fromStdString(stored->second)}}});
         }
         return QVariant::fromValue(list);
     }

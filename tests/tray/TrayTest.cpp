@@ -9,15 +9,12 @@ namespace {
 
 class TrayTest : public AppTest {
 protected:
-    // The bus and the watcher outlive the app.
-    void TearDown() override { m_app.reset(); }
-
     // A private bus (our own policy, no service directories: nothing gets
     // activated) with the watcher on it, then the app and its exported menu.
     void startOnBus() {
-        m_bus = Process::spawn(
-            {"dbus-run-session", "--config-file=" + writeBusConfig(m_sandbox), "--", FAKE_SNI_WATCHER},
-            m_sandbox.environment(), errFile("bus"));
+        m_bus = Process::spawn({"dbus-run-session", "--config-file=" + writeBusConfig(m_sandbox),
+                                "--", FAKE_SNI_WATCHER},
+                               m_sandbox.environment(), errFile("bus"));
         const auto ready = m_bus ? m_bus->readLine(kDeadline, "READY ") : std::nullopt;
         ASSERT_TRUE(ready) << readWholeFile(errFile("bus"));
         m_address = ready->substr(6);
@@ -106,7 +103,7 @@ protected:
 // What the switch does to the triggers is the delegate's test; here, that a
 // tray host sees the menu and that choosing its items over D-Bus works.
 TEST_F(TrayTest, TheMenuSwitchesTriggersKeepsTheSwitchAndQuits) {
-    writeConfig({binding(corner("topLeft"), appendTo("topLeft"))}, false);
+    writeConfig({}, false);
     startOnBus();
     ASSERT_FALSE(HasFatalFailure());
     ASSERT_TRUE(eventually([&] { return labels() == menuWith("Enable Triggers"); }, kDeadline))
@@ -115,13 +112,10 @@ TEST_F(TrayTest, TheMenuSwitchesTriggersKeepsTheSwitchAndQuits) {
     EXPECT_TRUE(std::regex_search(property("IconPixmap"), std::regex(R"(\[byte [^\]]*0x(?!00))")));
     EXPECT_NE(property("ToolTip").find("'Tarnwick'"), std::string::npos);
     flip(true);
-    enter("topLeft");
-    std::vector<std::string> expected;
-    expectLogged(expected, "Tarnwick: corner Top-Left ran \"" + appendTo("topLeft") + "\" ok=true");
     flip(false);
     choose("Quit Tarnwick");
     EXPECT_EQ(m_app->waitForExit(kDeadline), 0) << log();
-    EXPECT_EQ(logged(), expected) << log();
+    EXPECT_TRUE(logged().empty()) << log();
 }
 
 // The examples replace a broken file: the user is told, not only the log.
