@@ -230,8 +230,7 @@ private slots:
         QCOMPARE(f.saved().bindings[1].name, std::string("renamed"));
         QCOMPARE(reloads, 1);
 
-        // Added and removed rows are announced where they are (the cards' texts are the view's
-        // test).
+        // Rows added and removed are announced where they are; their texts are the view's test.
         QSignalSpy inserted(&list, &QAbstractItemModel::rowsInserted);
         QSignalSpy removed(&list, &QAbstractItemModel::rowsRemoved);
         list.add();
