@@ -37,9 +37,10 @@ TEST(KWinConfig, CornersHeldByKWinAndItsDelaysAsTheCardsSayThem) {
         kwin::EdgeSettings expected;
     };
     const std::vector<Case> cases{
-        // Unset, the top-left corner is Present Windows'; "9" is none.
+        // Unset, the top-left corner is Present Windows'; "9" is none; a script off holds none.
         {{}, {150, 350, 1, {"Present Windows (all desktops)", "", "", ""}}},
-        {{"[Effect-windowview]\nBorderActivateAll=9\n"}, {150, 350, 1, {}}},
+        {{"[Effect-windowview]\nBorderActivateAll=9\n[Script-idle]\nBorderActivate=7\n"},
+         {150, 350, 1, {}}},
         // Actions by any case, flags and comments; an unknown action is none.
         {{"# mine\n[ElectricBorders]\nTopLeft[$i]=showdesktop\n  TopRight = KRunner \n"
           "BottomLeft=Nonsense\n[Windows]\nElectricBorderDelay=300\n"},
@@ -49,7 +50,7 @@ TEST(KWinConfig, CornersHeldByKWinAndItsDelaysAsTheCardsSayThem) {
         // only when switched on.
         {{"[Effect-overview]\nBorderActivate=9,3\n[Effect-windowview]\nBorderActivateAll=7\n"
           "[TabBox]\nBorderAlternativeActivate=1\n[Script-tiler]\nBorderActivate=5\n"
-          "[Script-idle]\nBorderActivate=7\n[Plugins]\ntilerEnabled=true\n"},
+          "[Plugins]\ntilerEnabled=true\n"},
          {150,
           350,
           1,
