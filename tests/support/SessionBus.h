@@ -23,13 +23,8 @@ inline std::string writeBusConfig(const Sandbox& sandbox) {
 inline Finished gdbusCall(const Sandbox& sandbox, const std::string& address,
                           const std::string& name, const std::string& path,
                           const std::string& method, const std::vector<std::string>& arguments) {
-    std::vector<std::string> argv{"gdbus",
-                                  "call",
-                                  "--address=" + address,
-                                  "--dest=" + name,
-                                  "--object-path=" + path,
-                                  "--method=" + method,
-                                  "--"};
+    std::vector<std::string> argv{"gdbus", "call", "--address=" + address, "--dest=" + name};
+    argv.insert(argv.end(), {"--object-path=" + path, "--method=" + method, "--"});
     argv.insert(argv.end(), arguments.begin(), arguments.end());
     return Process::runToEnd(argv, sandbox.environment({{"LC_ALL", "C.UTF-8"}}),
                              std::chrono::seconds(30));
