@@ -63,14 +63,8 @@ struct Bench {
     fs::path stampFile = sandbox.root() / "corner.stamps";
 
     bool start() {
-        const fs::path policy = sandbox.root() / "bus.conf";
-        std::ofstream(policy) << "<busconfig><type>session</type><listen>unix:dir="
-                              << sandbox.root().string() << "</listen><auth>EXTERNAL</auth>"
-                              << "<policy context=\"default\"><allow send_destination=\"*\"/>"
-                              << "<allow receive_sender=\"*\"/><allow own=\"*\"/></policy>"
-                              << "</busconfig>";
         // The top-left corner freed of KWin 5's Present Windows.
-        kwin = client ? KWinSession::start(sandbox, x->display(), policy.string(),
+        kwin = client ? KWinSession::start(sandbox, x->display(),
                                            "[Effect-windowview]\nBorderActivateAll=9\n")
                       : nullptr;
         sandbox.writeConfig(
@@ -81,10 +75,12 @@ struct Bench {
         return kwin != nullptr;
     }
     std::unique_ptr<Process> app(const std::string& name, bool throughKWin) {
-        auto process =
-            Process::spawn({TARNWICK_BINARY},
-                           kwin->environment({{"TARNWICK_KWIN_CORNERS", throughKWin ? "1" : "0"}}),
-                           sandbox.root() / (name + ".err"));
+        auto process = Process::spawn(
+            {TARNWICK_BINARY},
+            sandbox.environment({{"DISPLAY", x->display()},
+                                 {"DBUS_SESSION_BUS_ADDRESS", kwin->address},
+                                 {"TARNWICK_KWIN_CORNERS", throughKWin ? "1" : "0"}}),
+            sandbox.root() / (name + ".err"));
         eventually([&] { return throughKWin ? kwin->scriptLoaded() : true; }, 10s);
         std::this_thread::sleep_for(1s);
         return process;
@@ -139,7 +135,7 @@ int main(int argc, char* argv[]) {
 
     const fs::path monitor = bench.sandbox.root() / "monitor";
     auto watch = Process::spawn({"sh", "-c", "exec dbus-monitor \"$@\" >&2", "sh", "--address",
-                                 bench.kwin->address(), "member='CornerEntered'"},
+                                 bench.kwin->address, "member='CornerEntered'"},
                                 bench.sandbox.environment(), monitor);
     app = bench.app("kwin", true);
     const std::size_t before = stamps(bench.stampFile).size();

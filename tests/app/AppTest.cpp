@@ -5,6 +5,7 @@
 #include "config/ConfigJson.h"
 #include "config/ConfigStore.h"
 #include "platform/QtMainQueue.h"
+#include "platform/kwin/KWinConfig.h"
 #include "settings/AppModel.h"
 #include "settings/BindingListModel.h"
 #include "settings/HotkeyRecorder.h"
@@ -18,17 +19,17 @@
 #include <QAbstractItemModelTester>
 #include <QAction>
 #include <QApplication>
-#include <QClipboard>
 #include <QKeyEvent>
 #include <QMenu>
 #include <QQuickItem>
 #include <QQuickView>
 #include <QSignalSpy>
-#include <QSystemTrayIcon>
 #include <QTest>
 #include <QTimer>
 
 #include <algorithm>
+#include <sstream>
+#include <tuple>
 
 using namespace tarnwick;
 
@@ -48,11 +49,15 @@ CommandBinding hotkeyBinding(const std::string& command, bool enabled = true) {
 }
 
 // One application as the program wires it, launched; with a portal, on a
-// desktop that keeps the keys itself.
+// desktop that keeps the keys itself; with KWin's corners, on one that
+// watches the corners itself.
 struct Fixture {
-    explicit Fixture(const std::optional<AppConfig>& initial = std::nullopt, bool portal = false)
-        : Fixture(initial ? *encodeConfig(*initial, JsonLayout::pretty) : std::string(), portal) {}
-    explicit Fixture(const std::string& fileText, bool portal = false) {
+    explicit Fixture(const std::optional<AppConfig>& initial = std::nullopt, bool portal = false,
+                     bool kwin = false)
+        : Fixture(initial ? *encodeConfig(*initial, JsonLayout::pretty) : std::string(), portal,
+                  kwin) {}
+    explicit Fixture(const std::string& fileText, bool portal = false, bool kwin = false)
+        : kwinCorners(kwin) {
         if (!fileText.empty()) {
             sandbox.writeConfig(fileText);
         }
@@ -63,7 +68,24 @@ struct Fixture {
     }
     AppConfig saved() const { return *decodeConfig(test::readWholeFile(sandbox.configFile())); }
     QAction* switchItem() const { return delegate.menu()->actions()[2]; }
+    AppDelegate::Services services() {
+        AppDelegate::Services s{
+            store, model, hotkeys, desktop, queue, log,
+            [](const SettingsPanel::Services& services) {
+                return std::make_unique<SettingsWindow>(services);
+            },
+            // The portal's spelling is its own test's: any text that follows the key.
+            [](const HotkeyCombo& combo) { return combo.display; }, std::chrono::milliseconds(0)};
+        if (kwinCorners) {
+            s.desktopCorners = [this](std::vector<ScreenCorner> corners) {
+                askedCorners.push_back(corners);
+            };
+        }
+        return s;
+    }
 
+    bool kwinCorners;
+    std::vector<std::vector<ScreenCorner>> askedCorners;
     test::Sandbox sandbox;
     ConfigStore store{sandbox.configDirectory().string()};
     AppModel model{store};
@@ -71,13 +93,7 @@ struct Fixture {
     test::RecordingLogSink log;
     QtMainQueue queue;
     HotkeyManager hotkeys{desktop.hotkeyService, queue, log};
-    AppDelegate delegate{{store, model, hotkeys, desktop, queue, log,
-                          [](const SettingsPanel::Services& services) {
-                              return std::make_unique<SettingsWindow>(services);
-                          },
-                          // The portal's spelling is its own test's: any text that follows the key.
-                          [](const HotkeyCombo& combo) { return combo.display; },
-                          std::chrono::milliseconds(0)}};
+    AppDelegate delegate{services()};
     std::string id(std::size_t row) const { return model.config().bindings.at(row).id.toString(); }
     SettingsWindow& window() const {
         return *static_cast<SettingsWindow*>(delegate.settingsWindow());
@@ -97,8 +113,6 @@ private slots:
         QCOMPARE(f.desktop.pointerSource.liveHandlers(), 1u);
         QCOMPARE(f.desktop.liveHotkeys(), 1u);
         QCOMPARE(f.desktop.hotkeyService.registerCalls.front().modifiers, 0x0900u);
-        // The items themselves are read over D-Bus, as a tray host sees them, by the tray test.
-        QCOMPARE(f.delegate.statusItem()->contextMenu(), f.delegate.menu());
     }
 
     void theSwitchItemTurnsEverythingOffAndOn() {
@@ -216,19 +230,15 @@ private slots:
         QCOMPARE(f.saved().bindings[1].name, std::string("renamed"));
         QCOMPARE(reloads, 1);
 
+        // Rows added and removed are announced where they are; their texts are the view's test.
         QSignalSpy inserted(&list, &QAbstractItemModel::rowsInserted);
         QSignalSpy removed(&list, &QAbstractItemModel::rowsRemoved);
         list.add();
-        QCOMPARE(inserted.size(), 1);
-        QCOMPARE(inserted[0][1].toInt(), 3);
-        const CommandBinding added = f.saved().bindings.at(3);
-        QCOMPARE(added.name, std::string("New command"));
-        QCOMPARE(added.command, std::string("notify-send hello"));
-        QCOMPARE(added.trigger, (Trigger{TriggerKind::corner, ScreenCorner::topRight}));
         list.remove(1);
-        QCOMPARE(removed.size(), 1);
-        QCOMPARE(removed[0][1].toInt(), 1);
-        QCOMPARE(f.saved().bindings.size(), 3u);
+        QCOMPARE(std::pair(inserted.at(0).at(1).toInt(), removed.at(0).at(1).toInt()),
+                 std::pair(3, 1));
+        const CommandBinding added = f.saved().bindings.at(2);
+        QCOMPARE(added.trigger, (Trigger{TriggerKind::corner, ScreenCorner::topRight}));
         QCOMPARE(f.saved().bindings[1].command, std::string("c"));
         QCOMPARE(list.data(list.index(2), BindingListModel::IdRole),
                  QVariant(QString::fromStdString(added.id.toString())));
@@ -295,16 +305,18 @@ private slots:
     }
 
     // Where the desktop keeps the keys, it is asked for one shortcut per live
-    // hotkey binding, and asked again only when that set changes.
-    void theDesktopIsAskedForTheLiveHotkeysWhenTheyChange() {
+    // hotkey binding, and asked again only when that set changes. What it
+    // activates runs as a key press does: a bound id only, with the switch on.
+    void theDesktopIsAskedForTheLiveHotkeysAndRunsWhatItActivates() {
         AppConfig cfg;
-        cfg.bindings = {hotkeyBinding("a"), hotkeyBinding("b", false),
+        cfg.bindings = {hotkeyBinding("exit 0"), hotkeyBinding("b", false),
                         cornerBinding("c", ScreenCorner::topLeft),
                         CommandBinding("no combo", Trigger{TriggerKind::hotkey}, "d"),
                         hotkeyBinding("twin")};
         cfg.bindings[4].id = cfg.bindings[0].id; // as a hand-edited file may have it
         Fixture f(cfg, true);
-        const auto& binds = f.desktop.portal->binds;
+        const test::FakeGlobalShortcuts& portal = *f.desktop.portal;
+        const auto& binds = portal.binds;
         const auto asked = [&](std::vector<std::size_t> rows) {
             std::vector<ShortcutRequest> requests;
             for (const std::size_t row : rows) {
@@ -315,6 +327,14 @@ private slots:
         };
         QCOMPARE(binds, std::vector<std::vector<ShortcutRequest>>{asked({0})});
         QVERIFY(f.desktop.hotkeyService.registerCalls.empty());
+        QSignalSpy triggered(&f.delegate, &AppDelegate::triggered);
+        for (const std::string& id : {f.id(0), f.id(1), std::string("no such id")}) {
+            portal.activate(id);
+        }
+        QTRY_COMPARE(f.log.lines.size(), 1u);
+        QCOMPARE(f.log.lines[0], std::string(R"(Tarnwick: hotkey ran "exit 0" ok=true)"));
+        QCOMPARE(triggered.size(), 1);
+        QCOMPARE(triggered[0][0].toString().toStdString(), f.id(0));
         f.model.setCornerSensitivity(12);
         f.model.persist();
         QCOMPARE(binds.size(), 1u);
@@ -334,39 +354,20 @@ private slots:
         QCOMPARE(binds.back(), asked({0}));
         QCOMPARE(binds.size(), 4u);
         // None while the switch is off; recording asks nothing new, since the
-        // desktop may answer every new set with a dialog.
+        // desktop may answer every new set with a dialog, and runs nothing.
         f.switchItem()->trigger();
         QCOMPARE(binds.back(), asked({}));
+        portal.activate(f.id(0));
         f.switchItem()->trigger();
         QCOMPARE(binds.back(), asked({0}));
         f.delegate.openSettings();
         QVERIFY(QTest::qWaitForWindowActive(&f.window().view()));
         f.window().recorder().toggle(0);
-        f.desktop.portal->activate(f.id(0));
-        QTest::qWait(100);
-        QVERIFY(f.log.lines.empty());
-        f.window().recorder().toggle(0);
-        QCOMPARE(binds.size(), 6u);
-    }
-
-    void aDesktopShortcutRunsItsBindingAsAKeyPressDoes() {
-        AppConfig cfg;
-        cfg.bindings = {hotkeyBinding("exit 0"), hotkeyBinding("echo off", false)};
-        Fixture f(cfg, true);
-        QSignalSpy triggered(&f.delegate, &AppDelegate::triggered);
-        const test::FakeGlobalShortcuts& portal = *f.desktop.portal;
-        for (const std::string& id : {f.id(0), f.id(1), std::string("no such id")}) {
-            portal.activate(id);
-        }
-        QTRY_COMPARE(f.log.lines.size(), 1u);
-        QCOMPARE(f.log.lines[0], std::string(R"(Tarnwick: hotkey ran "exit 0" ok=true)"));
-        QCOMPARE(triggered.size(), 1);
-        QCOMPARE(triggered[0][0].toString().toStdString(), f.id(0));
-        f.switchItem()->trigger();
         portal.activate(f.id(0));
         QTest::qWait(200);
         QCOMPARE(f.log.lines.size(), 1u);
-        QCOMPARE(triggered.size(), 1);
+        f.window().recorder().toggle(0);
+        QCOMPARE(binds.size(), 6u);
     }
 
     // What the desktop really gave is said once in the log and shown on the
@@ -410,55 +411,88 @@ private slots:
         const QString run = QStringLiteral("tarnwick --run ") + QString::fromStdString(f.id(0));
         QCOMPARE(shown(0),
                  QStringList({"", "Global shortcuts are not available on this desktop", run}));
-        list.copyRunCommand(0);
-        QCOMPARE(QGuiApplication::clipboard()->text(), run);
         // Back again: the keys it gives are shown again.
         portal.assign({{f.id(0), "Ctrl+Shift+Y"}, {f.id(1), "Meta+F9"}});
         QCOMPARE(shown(0), QStringList({"Desktop: Ctrl+Shift+Y", "", ""}));
         QCOMPARE(f.log.lines.size(), 4u);
     }
 
+    // Where KWin watches the corners it is asked for the live ones, and our
+    // own watcher stays off; the cards say what KWin does with each corner.
+    void kwinIsAskedForTheLiveCornersAndTheCardsSayWhatItDoes() {
+        using enum ScreenCorner;
+        AppConfig cfg;
+        cfg.bindings = {cornerBinding("true", topLeft), cornerBinding("true", bottomLeft),
+                        cornerBinding("true", topRight, false),
+                        CommandBinding("stale", Trigger{TriggerKind::hotkey, bottomRight}, "true")};
+        Fixture f(cfg, false, true);
+        QCOMPARE(f.desktop.pointerSource.liveHandlers(), 0u);
+        QCOMPARE(f.askedCorners.back(), (std::vector<ScreenCorner>{topLeft, bottomLeft}));
+        f.switchItem()->trigger();
+        QVERIFY(f.askedCorners.back().empty());
+
+        BindingListModel list(f.model, f.queue, f.desktop.keys());
+        const auto problem = [&](int row) {
+            return list.data(list.index(row), BindingListModel::CornerProblemRole).toString();
+        };
+        QSignalSpy changed(&list, &QAbstractItemModel::dataChanged);
+        f.model.setCornerNotes(
+            kwin::EdgeSettings{150, 350, 1, {"", "", "Show Desktop", ""}}.notes());
+        QCOMPARE(changed.size(), 1);
+        QCOMPARE(problem(1), QStringLiteral("KWin uses this corner for Show Desktop"));
+        QCOMPARE(problem(0), QString());
+        // The problem follows the corner chosen.
+        QVERIFY(list.setData(list.index(0), QStringLiteral("bottomLeft"),
+                             BindingListModel::CornerRole));
+        QCOMPARE(changed.back()[2].value<QList<int>>(),
+                 (QList<int>{BindingListModel::CornerRole, BindingListModel::CornerProblemRole}));
+        QCOMPARE(problem(0), problem(1));
+        // Nothing to watch the corners with: they stay, and nothing runs.
+        f.model.setCornerNotes(CornerNotes::unavailable());
+        f.desktop.pointerSource.moveTo(kTopLeft);
+        QTest::qWait(300);
+        QVERIFY(f.log.lines.empty());
+        QCOMPARE(f.store.config.bindings.size(), 4u);
+    }
+
     // Qt is told through its arguments to draw where the backend works.
     void theDesktopAndQtsPlatformAreChosenTogether() {
-        using Desktop = PlatformChoice::Desktop;
-        const PlatformChoice::Environment x11, wayland{"", "wayland-0", ""},
-            waylandType{"", "", "wayland"};
-        const struct {
-            std::vector<const char*> arguments;
-            PlatformChoice::Environment environment;
-            Desktop desktop;
-            std::vector<std::string> qt;
-        } cases[] = {
-            {{"t"}, x11, Desktop::x11, {"t", "-platform", "xcb"}},
-            {{"t"}, wayland, Desktop::wayland, {"t", "-platform", "wayland"}},
-            {{"t", "--settings-ignored"},
-             waylandType,
-             Desktop::wayland,
-             {"t", "--settings-ignored", "-platform", "wayland"}},
-            {{"t", "--platform", "x11"}, wayland, Desktop::x11, {"t", "-platform", "xcb"}},
-            {{"t", "-platform", "wayland"}, x11, Desktop::wayland, {"t", "-platform", "wayland"}},
-            {{"t", "--platform", "offscreen"},
-             wayland,
-             Desktop::wayland,
-             {"t", "-platform", "offscreen"}},
-            // An X display named on the command line is X11's.
-            {{"t", "-display", ":5"},
-             wayland,
-             Desktop::x11,
-             {"t", "-display", ":5", "-platform", "xcb"}},
-            // Qt reads its variable itself.
-            {{"t"}, {"xcb", "wayland-0", ""}, Desktop::x11, {"t"}},
-            {{"t"}, {"wayland;xcb", "", ""}, Desktop::wayland, {"t"}},
+        const auto words = [](const std::string& text) {
+            std::vector<std::string> list;
+            std::istringstream in(text);
+            for (std::string word; in >> word;) {
+                list.push_back(word);
+            }
+            return list;
         };
-        for (const auto& c : cases) {
-            const auto choice = PlatformChoice::make(c.arguments, c.environment);
+        const std::string wayland = "wayland-0";
+        // Arguments, $QT_QPA_PLATFORM and $WAYLAND_DISPLAY; on Wayland; Qt's arguments.
+        const std::tuple<std::string, PlatformChoice::Environment, bool, std::string> cases[] = {
+            {"t", {}, false, "t -platform xcb"},
+            {"t", {"", wayland, ""}, true, "t -platform wayland"},
+            {"t --toggle", {"", "", "wayland"}, true, "t --toggle -platform wayland"},
+            {"t --platform x11", {"", wayland, ""}, false, "t -platform xcb"},
+            {"t -platform wayland", {}, true, "t -platform wayland"},
+            {"t --platform offscreen", {"", wayland, ""}, true, "t -platform offscreen"},
+            // An X display named on the command line is X11's.
+            {"t -display :5", {"", wayland, ""}, false, "t -display :5 -platform xcb"},
+            // Qt reads its variable itself.
+            {"t", {"xcb", wayland, ""}, false, "t"},
+            {"t", {"wayland;xcb", "", ""}, true, "t"},
+        };
+        for (const auto& [arguments, environment, onWayland, qt] : cases) {
+            const auto given = words(arguments);
+            std::vector<const char*> argv;
+            std::ranges::transform(given, std::back_inserter(argv),
+                                   [](const std::string& word) { return word.c_str(); });
+            const auto choice = PlatformChoice::make(argv, environment);
             QVERIFY(choice.error.empty());
-            QCOMPARE(choice.desktop, c.desktop);
-            QCOMPARE(choice.qtArguments, c.qt);
+            QCOMPARE(choice.desktop == PlatformChoice::Desktop::wayland, onWayland);
+            QCOMPARE(choice.qtArguments, words(qt));
         }
-        QCOMPARE(PlatformChoice::make(std::vector{"t", "-display", ":5"}, x11).display,
+        QCOMPARE(PlatformChoice::make(std::vector{"t", "-display", ":5"}, {}).display,
                  std::string(":5"));
-        QCOMPARE(PlatformChoice::make(std::vector{"t", "--platform"}, x11).error,
+        QCOMPARE(PlatformChoice::make(std::vector{"t", "--platform"}, {}).error,
                  std::string("--platform needs a value: x11 or wayland"));
     }
 

@@ -3,6 +3,7 @@
 #include "support/Eventually.h"
 #include "support/Process.h"
 #include "support/Sandbox.h"
+#include "support/SessionBus.h"
 #include "support/TestClient.h"
 #include "support/XServer.h"
 
@@ -38,6 +39,8 @@ protected:
         m_client->moveTo(640, 400);
         m_client->sync();
     }
+    // The app first: a bus or KWin of a fixture's own outlives it.
+    void TearDown() override { m_app.reset(); }
 
     std::filesystem::path marker(const std::string& name) const {
         return m_sandbox.root() / ("ran-" + name);
@@ -74,16 +77,15 @@ protected:
                                   .dump());
     }
 
-    // A session bus policy of our own: anyone may own and call anything, and
-    // with no service directories nothing gets activated.
-    std::string busConfig() const {
-        const auto config = m_sandbox.root() / "bus.conf";
-        std::ofstream(config) << "<busconfig><type>session</type><listen>unix:dir="
-                              << m_sandbox.root().string() << "</listen><auth>EXTERNAL</auth>"
-                              << "<policy context=\"default\"><allow send_destination=\"*\"/>"
-                              << "<allow receive_sender=\"*\"/><allow own=\"*\"/></policy>"
-                              << "</busconfig>";
-        return config.string();
+    // Whether the file comes to keep the switch as given.
+    bool savedSwitch(bool enabled) const {
+        return eventually(
+            [&] {
+                const auto file =
+                    nlohmann::json::parse(readWholeFile(m_sandbox.configFile()), nullptr, false);
+                return file.is_object() && file["globalEnabled"] == enabled;
+            },
+            kDeadline);
     }
 
     std::filesystem::path errFile(const std::string& name) const {

@@ -1,23 +1,114 @@
-// The script's loader against a KWin of the test's own on a private bus: it
-// says once why it cannot reach KWin, loads when KWin comes, writes the
-// script privately, gives up on a name KWin keeps taken, reports KWin's
-// errors, rereads KWin's settings when told to, and unloads when it goes.
+// Hot corners through KWin below the program: what KWin's settings make of
+// the corners, as the cards say it; which way corners reach the program in
+// which session; the script for a set of corners; and its loader against a
+// KWin of the test's own on a private bus: it says once why it cannot reach
+// KWin, loads when KWin comes, writes the script privately, gives up on a
+// name KWin keeps taken, reports KWin's errors, rereads KWin's settings when
+// told to, and unloads when it goes.
 #include "platform/kwin/KWinCorners.h"
-#include "e2e/AppTest.h"
+#include "platform/kwin/KWinConfig.h"
+#include "portal/PortalTestBus.h"
 #include "support/RecordingLogSink.h"
 
-#include <QCoreApplication>
-#include <QDBusConnectionInterface>
 #include <QDBusContext>
 #include <QDBusMessage>
 #include <QFile>
 #include <QThread>
+
+#include <gtest/gtest.h>
 
 #include <mutex>
 #include <sys/stat.h>
 
 namespace tarnwick::test {
 namespace {
+
+kwin::EdgeSettings settingsOf(const std::vector<std::string>& cascade) {
+    kwin::KConfigGroups config;
+    for (const std::string& file : cascade) {
+        kwin::mergeKConfig(file, config);
+    }
+    return kwin::EdgeSettings::from(config);
+}
+
+TEST(KWinConfig, CornersHeldByKWinAndItsDelaysAsTheCardsSayThem) {
+    struct Case {
+        std::vector<std::string> cascade; // the user's file first
+        kwin::EdgeSettings expected;
+    };
+    const std::vector<Case> cases{
+        // Unset, the top-left corner is Present Windows'; "9" is none; a script off holds none.
+        {{}, {150, 350, 1, {"Present Windows (all desktops)", "", "", ""}}},
+        {{"[Effect-windowview]\nBorderActivateAll=9\n[Script-idle]\nBorderActivate=7\n"},
+         {150, 350, 1, {}}},
+        // Actions by any case, flags and comments; an unknown action is none.
+        {{"# mine\n[ElectricBorders]\nTopLeft[$i]=showdesktop\n  TopRight = KRunner \n"
+          "BottomLeft=Nonsense\n[Windows]\nElectricBorderDelay=300\n"},
+         {300, 350, 1, {"Show Desktop", "KRunner", "", ""}}},
+        // Effects by KWin's numbers (7 top-left, 1 top-right, 5 bottom-left,
+        // 3 bottom-right), while they are on; the window switcher; scripts
+        // only when switched on.
+        {{"[Effect-overview]\nBorderActivate=9,3\n[Effect-windowview]\nBorderActivateAll=7\n"
+          "[TabBox]\nBorderAlternativeActivate=1\n[Script-tiler]\nBorderActivate=5\n"
+          "[Plugins]\ntilerEnabled=true\n"},
+         {150,
+          350,
+          1,
+          {"Present Windows (all desktops)", "the alternative window switcher", "the script tiler",
+           "Overview"}}},
+        {{"[Effect-desktopgrid]\nBorderActivate=7\n[Plugins]\ndesktopgridEnabled=false\n"
+          "windowviewEnabled=false\n"},
+         {150, 350, 1, {}}},
+        // The user's file wins over the system's; nonsense numbers are KWin's defaults.
+        {{"[Windows]\nElectricBorderCooldown=x\nElectricBorderPushbackPixels=0\n",
+          "[Windows]\nElectricBorderPushbackPixels=5\nElectricBorderDelay=-4\n"
+          "[ElectricBorders]\nBottomRight=LockScreen\n"},
+         {0, 350, 0, {"Present Windows (all desktops)", "", "", "Lock Screen"}}},
+    };
+    for (const Case& c : cases) {
+        EXPECT_EQ(settingsOf(c.cascade), c.expected) << (c.cascade.empty() ? "" : c.cascade[0]);
+    }
+
+    const CornerNotes defaults = kwin::EdgeSettings{}.notes();
+    EXPECT_EQ(defaults.behaviour,
+              "KWin fires it after 150 ms of pushing, not again for 200 ms, and during drags too");
+    EXPECT_EQ(defaults.size, "decided by KWin");
+    const CornerNotes atOnce = kwin::EdgeSettings{400, 100, 0, {"", "Overview", "", ""}}.notes();
+    EXPECT_EQ(atOnce.behaviour,
+              "KWin fires it at first touch, not again for 50 ms, and during drags too");
+    EXPECT_EQ(atOnce.heldBy[1], "KWin uses this corner for Overview");
+}
+
+TEST(KWinCorners, TheRouteOfCornersInEachSession) {
+    struct Case {
+        kwin::SessionFacts session;
+        kwin::CornerRoute expected;
+    };
+    const std::vector<Case> cases{
+        {{false, "KDE", true, false}, kwin::CornerRoute::pointer},
+        {{false, "GNOME", false, false}, kwin::CornerRoute::pointer},
+        {{true, "KDE", true, false}, kwin::CornerRoute::kwin},
+        {{true, "ubuntu:kde", true, false}, kwin::CornerRoute::kwin},
+        {{true, "KDE", false, false}, kwin::CornerRoute::none},
+        {{true, "GNOME", true, false}, kwin::CornerRoute::none},
+        {{true, "sway", false, false}, kwin::CornerRoute::none},
+        {{false, "", false, true}, kwin::CornerRoute::kwin},
+    };
+    for (const Case& c : cases) {
+        EXPECT_EQ(kwin::cornerRoute(c.session), c.expected)
+            << c.session.currentDesktop.toStdString();
+    }
+}
+
+TEST(KWinCorners, TheScriptRegistersExactlyTheCornersAskedFor) {
+    const QString script =
+        QString::fromUtf8(kwin::cornerScript({ScreenCorner::topRight, ScreenCorner::bottomLeft}));
+    EXPECT_EQ(script.count(QStringLiteral("registerScreenEdge(")), 2);
+    EXPECT_TRUE(script.contains(
+        QStringLiteral("registerScreenEdge(KWin.ElectricTopRight, enter(\"topRight\"));\n"
+                       "registerScreenEdge(KWin.ElectricBottomLeft, enter(\"bottomLeft\"));\n")));
+    EXPECT_FALSE(script.contains(QLatin1Char('@')));
+}
 
 // KWin's scripting object, on a thread of its own so that blocking calls get answers.
 class FakeScripting final : public QObject, protected QDBusContext {
@@ -54,19 +145,10 @@ private:
     std::vector<std::string> m_calls;
 };
 
-class KWinCornersTest : public AppTest {
+class KWinCornersTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        static int argc = 1;
-        static char name[] = "kwin_corners_tests";
-        static char* argv[] = {name, nullptr};
-        static QCoreApplication app(argc, argv);
-        m_bus = Process::spawn(
-            {"dbus-daemon", "--nofork", "--print-address=1", "--config-file=" + busConfig()},
-            m_sandbox.environment(), errFile("bus"));
-        const auto address = m_bus->readLine(kDeadline);
-        ASSERT_TRUE(address);
-        m_address = QString::fromStdString(*address);
+        ASSERT_FALSE(m_bus.address.empty());
         ::setenv("XDG_CONFIG_HOME", (m_sandbox.root() / "config").c_str(), 1);
         ::setenv("XDG_CONFIG_DIRS", m_sandbox.root().c_str(), 1);
         m_kwin.moveToThread(&m_thread);
@@ -77,7 +159,7 @@ protected:
         m_thread.wait();
     }
     QDBusConnection connect(const QString& name) const {
-        return QDBusConnection::connectToBus(m_address, name);
+        return QDBusConnection::connectToBus(QString::fromStdString(m_bus.address), name);
     }
     // KWin takes its name, and answers at /Scripting; or goes.
     void kwinOnBus(bool on) {
@@ -91,17 +173,10 @@ protected:
             kwin.unregisterObject(QStringLiteral("/Scripting"));
         }
     }
-    template <typename Condition> static bool until(Condition condition) {
-        return eventually(
-            [&] {
-                QCoreApplication::processEvents();
-                return condition();
-            },
-            5s);
-    }
+    static bool until(const std::function<bool()>& condition) { return spinUntil(condition, 5s); }
 
-    std::unique_ptr<Process> m_bus;
-    QString m_address;
+    Sandbox m_sandbox;
+    PrivateBus m_bus{m_sandbox};
     FakeScripting m_kwin;
     QThread m_thread;
 };
@@ -122,8 +197,7 @@ TEST_F(KWinCornersTest, LoadsWhenKWinComesAndSaysOnceWhyNot) {
     corners->watch({ScreenCorner::topLeft, ScreenCorner::topRight, ScreenCorner::topLeft});
     ASSERT_TRUE(until([&] { return !log.lines.empty(); }));
     corners->watch({ScreenCorner::topRight, ScreenCorner::topLeft});
-    QThread::msleep(300);
-    QCoreApplication::processEvents();
+    spinFor(300ms);
     ASSERT_EQ(log.lines.size(), 1u);
     EXPECT_TRUE(log.lines[0].starts_with(
         "Tarnwick: hot corners through KWin: cannot reach KWin's scripting: "))
@@ -151,8 +225,7 @@ TEST_F(KWinCornersTest, LoadsWhenKWinComesAndSaysOnceWhyNot) {
     ASSERT_TRUE(until([&] { return log.lines.size() == 3; }));
     EXPECT_EQ(log.lines[2], "Tarnwick: hot corners through KWin: broken");
     const std::size_t before = m_kwin.calls().size();
-    QThread::msleep(300);
-    QCoreApplication::processEvents();
+    spinFor(300ms);
     EXPECT_EQ(m_kwin.calls().size(), before);
 
     // KWin's settings changed, as System Settings announces it.

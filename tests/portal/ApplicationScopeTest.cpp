@@ -47,7 +47,7 @@ TEST(ApplicationScopeTest, RegistersWhereTheRegistryIsAndSaysWhyNotWithoutSystem
     Sandbox sandbox;
     PrivateBus bus(sandbox);
     ASSERT_FALSE(bus.address.empty());
-    FakePortal fake(bus.address, FakePortal::Dialect::kde);
+    FakePortal fake(bus.address);
     const auto connection = bus.connect(QStringLiteral("c"));
     const auto establish = [&] {
         std::string line;

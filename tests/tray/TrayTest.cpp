@@ -9,15 +9,12 @@ namespace {
 
 class TrayTest : public AppTest {
 protected:
-    // The bus and the watcher outlive the app.
-    void TearDown() override { m_app.reset(); }
-
     // A private bus (our own policy, no service directories: nothing gets
     // activated) with the watcher on it, then the app and its exported menu.
     void startOnBus() {
-        m_bus = Process::spawn(
-            {"dbus-run-session", "--config-file=" + busConfig(), "--", FAKE_SNI_WATCHER},
-            m_sandbox.environment(), errFile("bus"));
+        m_bus = Process::spawn({"dbus-run-session", "--config-file=" + writeBusConfig(m_sandbox),
+                                "--", FAKE_SNI_WATCHER},
+                               m_sandbox.environment(), errFile("bus"));
         const auto ready = m_bus ? m_bus->readLine(kDeadline, "READY ") : std::nullopt;
         ASSERT_TRUE(ready) << readWholeFile(errFile("bus"));
         m_address = ready->substr(6);
@@ -35,11 +32,7 @@ protected:
     // gdbus, in a UTF-8 locale of its own so that labels come out whole; its output.
     std::string call(const std::string& path, const std::string& method,
                      const std::vector<std::string>& arguments) const {
-        std::vector<std::string> argv{"gdbus",   "call",          "--address", m_address,  "--dest",
-                                      m_service, "--object-path", path,        "--method", method,
-                                      "--"};
-        argv.insert(argv.end(), arguments.begin(), arguments.end());
-        return Process::runToEnd(argv, m_sandbox.environment({{"LC_ALL", "C.UTF-8"}}), kDeadline).output;
+        return gdbusCall(m_sandbox, m_address, m_service, path, method, arguments).output;
     }
 
     std::string property(const std::string& name) const {
@@ -98,14 +91,7 @@ protected:
         const auto then = menuWith(on ? "Disable Triggers" : "Enable Triggers");
         EXPECT_TRUE(eventually([&] { return labels() == then; }, kDeadline))
             << testing::PrintToString(labels());
-        EXPECT_TRUE(eventually(
-            [&] {
-                const auto saved =
-                    nlohmann::json::parse(readWholeFile(m_sandbox.configFile()), nullptr, false);
-                return saved.is_object() && saved["globalEnabled"] == on;
-            },
-            kDeadline))
-            << readWholeFile(m_sandbox.configFile());
+        EXPECT_TRUE(savedSwitch(on)) << readWholeFile(m_sandbox.configFile());
     }
 
     std::unique_ptr<Process> m_bus;
@@ -117,7 +103,7 @@ protected:
 // What the switch does to the triggers is the delegate's test; here, that a
 // tray host sees the menu and that choosing its items over D-Bus works.
 TEST_F(TrayTest, TheMenuSwitchesTriggersKeepsTheSwitchAndQuits) {
-    writeConfig({binding(corner("topLeft"), appendTo("topLeft"))}, false);
+    writeConfig({}, false);
     startOnBus();
     ASSERT_FALSE(HasFatalFailure());
     ASSERT_TRUE(eventually([&] { return labels() == menuWith("Enable Triggers"); }, kDeadline))
@@ -126,13 +112,10 @@ TEST_F(TrayTest, TheMenuSwitchesTriggersKeepsTheSwitchAndQuits) {
     EXPECT_TRUE(std::regex_search(property("IconPixmap"), std::regex(R"(\[byte [^\]]*0x(?!00))")));
     EXPECT_NE(property("ToolTip").find("'Tarnwick'"), std::string::npos);
     flip(true);
-    enter("topLeft");
-    std::vector<std::string> expected;
-    expectLogged(expected, "Tarnwick: corner Top-Left ran \"" + appendTo("topLeft") + "\" ok=true");
     flip(false);
     choose("Quit Tarnwick");
     EXPECT_EQ(m_app->waitForExit(kDeadline), 0) << log();
-    EXPECT_EQ(logged(), expected) << log();
+    EXPECT_TRUE(logged().empty()) << log();
 }
 
 // The examples replace a broken file: the user is told, not only the log.
