@@ -1,8 +1,9 @@
 // Tarnwick side by side with sxhkd, xbindkeys and a minimal corner watcher,
 // each alone on one Xvfb, driven through XTest; prints a markdown table.
 // Figures, not pass/fail. Run after a ci build:
-//   build/ci/bench/compare/tarnwick_compare [--quick]
-// --quick takes a handful of events per figure and skips the 60 s wait.
+//   build/ci/bench/compare/tarnwick_compare [--quick] [--only 2,3,...]
+// --quick takes a handful of events per figure and skips the 60 s wait;
+// --only runs the figures of those numbers (the table's first column).
 #include "support/Process.h"
 #include "support/Sandbox.h"
 #include "support/TestClient.h"
@@ -46,7 +47,7 @@ struct Counts {
     int presses, tries, starts, reopens;
     milliseconds motion, settle, afterClose;
 };
-constexpr Counts kFull{200, 100, 10, 10, 5000ms, 2000ms, 60000ms};
+constexpr Counts kFull{200, 1000, 10, 10, 5000ms, 2000ms, 60000ms};
 constexpr Counts kQuick{5, 2, 2, 2, 500ms, 300ms, 0ms};
 
 std::int64_t nowNs() {
@@ -236,11 +237,18 @@ struct Table {
 
 struct Bench {
     Counts counts;
+    // The figures to run, by number; empty for all.
+    std::string only;
     std::unique_ptr<XServer> server;
     std::unique_ptr<TestClient> input;
     std::unique_ptr<Observer> observer;
     Table table;
     bool failed = false;
+
+    // Whether any of these figures runs.
+    bool wants(std::string_view figures) const {
+        return only.empty() || only.find_first_of(figures) != std::string::npos;
+    }
 };
 
 // A tool under test in a sandbox of its own, stopped when this goes.
@@ -358,12 +366,14 @@ void restAt(TestClient& in, int x, int y) {
     std::this_thread::sleep_for(kRest);
 }
 
-// From rest into the corner pixel: one move from mid-screen, or a glide of
+// After rest into the corner pixel: one move from mid-screen, or a glide of
 // 20 diagonal moves of 30 px 1 ms apart of which only the last is in the
 // corner square. The instant of that last move.
-std::int64_t enterCorner(TestClient& in, bool glide) {
+std::int64_t enterCorner(TestClient& in, bool glide, milliseconds rest = kRest) {
     const int steps = glide ? 20 : 1, step = 30;
-    restAt(in, glide ? kCornerX - steps * step : kMidX, glide ? kCornerY + steps * step : kMidY);
+    in.moveTo(glide ? kCornerX - steps * step : kMidX, glide ? kCornerY + steps * step : kMidY);
+    in.sync();
+    std::this_thread::sleep_for(rest);
     auto next = Clock::now();
     std::int64_t sent = 0;
     for (int left = steps - 1; left >= 0; --left) {
@@ -375,13 +385,15 @@ std::int64_t enterCorner(TestClient& in, bool glide) {
     return sent;
 }
 
-// Enters, stays 20 ms, leaves; how many of the tries ran no command.
+// Enters, stays 20 ms, leaves; how many of the tries ran no command. The
+// rest before each entry varies, so that entries meet a tool that watches
+// for motion in every phase of its listening (at rest, paused, catching up).
 int missedShortStays(Bench& b, Tool& tool, bool glide) {
     TestClient& in = *b.input;
     const std::size_t before = tool.stamps.count();
     const auto tries = static_cast<std::size_t>(b.counts.tries);
     for (std::size_t i = 0; i < tries; ++i) {
-        enterCorner(in, glide);
+        enterCorner(in, glide, milliseconds(1 + i * 7 % 40));
         std::this_thread::sleep_for(20ms);
         in.moveTo(kMidX, kMidY);
         in.sync();
@@ -460,21 +472,25 @@ void runTool(Bench& b, const std::string& name) {
     const int n = b.counts.presses;
     Table& t = b.table;
     const auto figure = [&](auto body) { runFigure(b, tool, name, body); };
-    if (tool->hotkeys) {
+    if (tool->hotkeys && b.wants("1")) {
         figure([&](Tool& x) {
             restAt(in, kMidX, kMidY);
             t.series("1 hotkey → run", name, measure(x.stamps, n, [&] { return pressHotkey(in); }));
         });
     }
-    if (tool && tool->corners) {
+    if (tool && tool->corners && b.wants("2")) {
         figure([&](Tool& x) {
             t.series("2 corner, one move → run", name,
                      measure(x.stamps, n, [&] { return enterCorner(in, false); }));
         });
+    }
+    if (tool && tool->corners && b.wants("3")) {
         figure([&](Tool& x) {
             t.series("3 corner, glide → run", name,
                      measure(x.stamps, n, [&] { return enterCorner(in, true); }));
         });
+    }
+    if (tool && tool->corners && b.wants("4")) {
         const std::string tries = std::to_string(b.counts.tries);
         for (const bool glide : {false, true}) {
             figure([&](Tool& x) {
@@ -482,6 +498,9 @@ void runTool(Bench& b, const std::string& name) {
                         name, tries, missedShortStays(b, x, glide), "runs missed");
             });
         }
+    }
+    if (!tool || !b.wants("5")) {
+        return;
     }
     figure([&](Tool& x) {
         const std::string ms = std::to_string(b.counts.motion / 1ms);
@@ -605,13 +624,27 @@ void measureMemoryAndWindow(Bench& b) {
 } // namespace
 
 int main(int argc, char* argv[]) {
-    const bool quick = argc == 2 && std::strcmp(argv[1], "--quick") == 0;
-    if (argc > 2 || (argc == 2 && !quick)) {
-        std::fprintf(stderr, "usage: %s [--quick]\n", argv[0]);
-        return 2;
+    bool quick = false;
+    std::string only;
+    for (int i = 1; i < argc; ++i) {
+        const std::string_view arg = argv[i];
+        if (arg == "--quick") {
+            quick = true;
+        } else if (arg == "--only" && i + 1 < argc) {
+            only = argv[++i];
+        } else {
+            std::fprintf(stderr, "usage: %s [--quick] [--only 1,2,...,7]\n", argv[0]);
+            return 2;
+        }
     }
     const auto began = Clock::now();
-    Bench b{quick ? kQuick : kFull, XServer::startXvfb("1280x800x24"), nullptr, nullptr, {}, false};
+    Bench b{quick ? kQuick : kFull,
+            only,
+            XServer::startXvfb("1280x800x24"),
+            nullptr,
+            nullptr,
+            {},
+            false};
     if (b.server) {
         b.input = TestClient::connect(b.server->display());
         b.observer = std::make_unique<Observer>(b.server->display());
@@ -621,16 +654,26 @@ int main(int argc, char* argv[]) {
         return 1;
     }
     for (const std::string tool : {"Tarnwick", "sxhkd", "xbindkeys", "reference watcher"}) {
+        const bool hotkeysOnly = tool == "sxhkd" || tool == "xbindkeys";
         const std::string lookup = "command -v " + tool + " >/dev/null";
-        if ((tool == "sxhkd" || tool == "xbindkeys") && std::system(lookup.c_str()) != 0) {
+        if (!b.wants(tool == "Tarnwick" ? "12345" : hotkeysOnly ? "15" : "2345")) {
+            continue;
+        }
+        if (hotkeysOnly && std::system(lookup.c_str()) != 0) {
             b.table.note(tool + " is not installed: skipped");
         } else {
             runTool(b, tool);
         }
     }
-    measureFloors(b);
-    measureStarts(b);
-    measureMemoryAndWindow(b);
+    if (b.wants("12")) {
+        measureFloors(b);
+    }
+    if (b.wants("6")) {
+        measureStarts(b);
+    }
+    if (b.wants("7")) {
+        measureMemoryAndWindow(b);
+    }
     b.table.print();
     std::fprintf(stderr, "took %.1f s\n",
                  std::chrono::duration<double>(Clock::now() - began).count());

@@ -6,33 +6,72 @@
 #include "platform/x11/ScreenLayout.h"
 
 #include <xcb/randr.h>
+#include <xcb/sync.h>
+#include <xcb/xcbext.h>
 #include <xcb/xinerama.h>
 #include <xcb/xinput.h>
 
 #include <algorithm>
 #include <cmath>
+#include <cstring>
 #include <limits>
+#include <string_view>
 #include <utility>
 #include <vector>
 
 namespace tarnwick::x11 {
 namespace {
 
-// After a batch, motion piles up unread for a while, so that a 1 kHz mouse
-// costs under a hundred wakeups a second instead of 1,000. The pause is as
-// long as the pointer needs to reach the nearest corner at a glide faster
-// than a hard flick, within these bounds. The longest is well under the
-// 20 ms a quick touch of a corner lasts, so that no entry and exit fall into
-// one pause; a jump (a tablet, a touchscreen) is seen at most that late.
+// A pause lasts as long as the pointer needs to reach the nearest corner's
+// square (the largest the settings offer) at a glide faster than a hard
+// flick; below the shortest, every motion is followed instead, so that the
+// last move into a corner is seen as it happens. The longest pause is well
+// under the 20 ms a quick touch of a corner lasts, with room for the
+// server's own lateness, so that no entry and exit fall into one; a jump
+// (a tablet, a touchscreen) is seen at most that late. Each pause ends at a
+// time on the server's clock, counted from the previous one's end: our own
+// lateness in reading an answer does not stretch the next pause.
 constexpr double kFlickPixelsPerMs = 30.0;
-constexpr std::chrono::milliseconds kShortestPause{2};
-constexpr std::chrono::milliseconds kLongestPause{12};
+constexpr double kLargestCorner = 24.0;
+constexpr std::int64_t kShortestPauseMs = 2;
+constexpr std::int64_t kLongestPauseMs = 15;
 
 // Buttons 1 to 3 held: the move is a drag. 4 to 7 are the wheels' clicks.
 constexpr std::uint16_t kButtonMask = 0x0700;
 
 bool isWheel(std::uint32_t button) {
     return button >= 4 && button <= 7;
+}
+
+// The server's millisecond clock as a SYNC counter; none without SYNC.
+xcb_sync_counter_t serverClock(xcb_connection_t* c) {
+    const auto* ext = xcb_get_extension_data(c, &xcb_sync_id);
+    if (ext == nullptr || ext->present == 0) {
+        return XCB_NONE;
+    }
+    const auto version = xcb_sync_initialize(c, 3, 1);
+    const auto counters = xcb_sync_list_system_counters(c);
+    auto initialized = replyOf(xcb_sync_initialize_reply, c, version);
+    auto reply = replyOf(xcb_sync_list_system_counters_reply, c, counters);
+    if (!initialized || !reply) {
+        return XCB_NONE;
+    }
+    // Read by hand: libxcb's iterator looks for each name two bytes late.
+    // Each entry: counter (4), resolution (8), name length (2), name, padded to 4.
+    const auto* at = reinterpret_cast<const std::uint8_t*>(reply.get() + 1);
+    const auto* end = at + std::size_t{reply->length} * 4;
+    for (std::uint32_t i = 0; i < reply->counters_len && at + 14 <= end; ++i) {
+        xcb_sync_counter_t counter = 0;
+        std::uint16_t length = 0;
+        std::memcpy(&counter, at, sizeof counter);
+        std::memcpy(&length, at + 12, sizeof length);
+        if (at + 14 + length <= end &&
+            std::string_view(reinterpret_cast<const char*>(at + 14), length) == "SERVERTIME") {
+            return counter;
+        }
+        at += (14 + length + 3) & ~3U;
+    }
+    return XCB_NONE;
 }
 
 std::vector<Monitor> randrMonitors(xcb_connection_t* c, xcb_window_t root) {
@@ -88,11 +127,18 @@ public:
         m_display.addListener(*this);
         setUpRandr();
         setUpRawMotion();
+        m_clock = serverClock(m_c);
         refreshScreens();
         xcb_flush(m_c);
     }
 
-    ~Impl() override { m_display.removeListener(*this); }
+    ~Impl() override {
+        if (m_sample) {
+            xcb_discard_reply(m_c, m_sample->pointer.sequence);
+            xcb_discard_reply(m_c, m_sample->clock.sequence);
+        }
+        m_display.removeListener(*this);
+    }
     Impl(const Impl&) = delete;
     Impl& operator=(const Impl&) = delete;
 
@@ -156,35 +202,20 @@ public:
             m_screensChanged = false;
             refreshScreens();
         }
+        if (m_sample) {
+            takeSample();
+        }
         if (m_moved) {
             m_moved = false;
             const auto before = m_location;
             queryPointer();
             runHandlersIfMoved(before, /*sawMotion=*/true);
-            pause();
+            pause(std::nullopt);
         }
-    }
-
-    // The pause is over. While the pointer keeps moving, the next pause
-    // follows at once, without ever listening to the motion in between.
-    void resume() override {
-        if (!m_paused) {
-            return;
-        }
-        const auto before = m_location;
-        if (queryPointer() && !samePlace(before, m_location)) {
-            runHandlersIfMoved(before, false);
-            pause();
-            return;
-        }
-        // At rest: listen again, then look once more for a move made in between.
-        m_paused = false;
-        selectRawMotion(true);
-        queryPointer();
-        runHandlersIfMoved(before, false);
     }
 
     bool dragging() const { return m_dragging; }
+    bool listening() const { return !m_paused; }
 
 private:
     // Buttons are followed even during a pause: a drag must be known as one
@@ -242,12 +273,16 @@ private:
         } mask{{XCB_INPUT_DEVICE_ALL_MASTER, 1},
                on ? buttons | XCB_INPUT_XI_EVENT_MASK_RAW_MOTION : buttons};
         xcb_input_xi_select_events(m_c, m_display.rootWindow(), 1, &mask.head);
-        xcb_flush(m_c);
     }
 
-    // Motion piles up on the server's side meanwhile: nothing is sent to us,
-    // and the query at the end of the pause sees where it led.
-    void pause() {
+    // Stops listening to motion until the server's clock reads sampledAt
+    // plus the pause (or the pause from now), then has the server say where
+    // the pointer is. False, and nothing done, within reach of a corner.
+    bool pause(std::optional<std::int64_t> sampledAt) {
+        const std::int64_t length = pauseAfterMotion();
+        if (length == 0) {
+            return false;
+        }
         // Whatever moves in the pause while this is held is a drag.
         m_dragMotion = m_dragMotion || m_heldButtons != 0;
         if (!m_paused) {
@@ -255,7 +290,59 @@ private:
             ++m_stats.pauses;
             selectRawMotion(false);
         }
-        m_display.holdOffReading(pauseAfterMotion());
+        // The server holds back our next requests until the time has come.
+        const std::int64_t until = sampledAt.value_or(0) + length;
+        xcb_sync_waitcondition_t condition{};
+        condition.trigger.counter = m_clock;
+        condition.trigger.wait_type =
+            sampledAt ? XCB_SYNC_VALUETYPE_ABSOLUTE : XCB_SYNC_VALUETYPE_RELATIVE;
+        condition.trigger.wait_value = {static_cast<std::int32_t>(until >> 32),
+                                        static_cast<std::uint32_t>(until)};
+        condition.trigger.test_type = XCB_SYNC_TESTTYPE_POSITIVE_COMPARISON;
+        // No notification events: the answers below are what we wait for.
+        condition.event_threshold = {std::numeric_limits<std::int32_t>::max(),
+                                     std::numeric_limits<std::uint32_t>::max()};
+        xcb_sync_await(m_c, 1, &condition);
+        m_sample = Sample{xcb_query_pointer(m_c, m_display.rootWindow()),
+                          xcb_sync_query_counter(m_c, m_clock)};
+        xcb_flush(m_c);
+        return true;
+    }
+
+    // The answer at the end of a pause, once it is there. While the pointer
+    // keeps moving away from the corners the next pause follows at once,
+    // without ever listening to the motion in between.
+    void takeSample() {
+        xcb_query_pointer_reply_t* answer = nullptr;
+        xcb_generic_error_t* error = nullptr;
+        if (xcb_poll_for_reply(m_c, m_sample->pointer.sequence, reinterpret_cast<void**>(&answer),
+                               &error) == 0) {
+            return;
+        }
+        std::free(error);
+        const XcbPtr<xcb_query_pointer_reply_t> reply(answer);
+        const auto clock = replyOf(xcb_sync_query_counter_reply, m_c, m_sample->clock);
+        m_sample.reset();
+        ++m_stats.pointerQueries;
+        const auto before = m_location;
+        if (takePosition(reply.get()) && !samePlace(before, m_location)) {
+            runHandlersIfMoved(before, false);
+            if (clock &&
+                pause((std::int64_t{clock->counter_value.hi} << 32) | clock->counter_value.lo)) {
+                return;
+            }
+        }
+        listen();
+    }
+
+    // At rest, or within reach of a corner: listen again, then look once
+    // more for a move made in between.
+    void listen() {
+        m_paused = false;
+        selectRawMotion(true);
+        const auto before = m_location;
+        queryPointer();
+        runHandlersIfMoved(before, false);
     }
 
     static bool samePlace(const std::optional<Point>& a, const std::optional<Point>& b) {
@@ -314,7 +401,11 @@ private:
         ++m_stats.pointerQueries;
         auto reply =
             replyOf(xcb_query_pointer_reply, m_c, xcb_query_pointer(m_c, m_display.rootWindow()));
-        if (!reply || reply->same_screen == 0) {
+        return takePosition(reply.get());
+    }
+
+    bool takePosition(const xcb_query_pointer_reply_t* reply) {
+        if (reply == nullptr || reply->same_screen == 0) {
             m_location.reset();
             return false;
         }
@@ -324,9 +415,10 @@ private:
         return true;
     }
 
-    std::chrono::milliseconds pauseAfterMotion() const {
-        if (!m_location) {
-            return kShortestPause;
+    // In ms; 0 for none.
+    std::int64_t pauseAfterMotion() const {
+        if (!m_location || m_clock == XCB_NONE) {
+            return 0;
         }
         // The hit squares are measured along the larger axis distance, so is this.
         double nearest = std::numeric_limits<double>::infinity();
@@ -338,9 +430,11 @@ private:
                 }
             }
         }
-        const auto pause = std::chrono::milliseconds(static_cast<std::int64_t>(
-            std::min(nearest / kFlickPixelsPerMs, static_cast<double>(kLongestPause.count()))));
-        return std::clamp(pause, kShortestPause, kLongestPause);
+        const double reach = (nearest - kLargestCorner) / kFlickPixelsPerMs;
+        if (!(reach >= static_cast<double>(kShortestPauseMs))) {
+            return 0;
+        }
+        return std::min(static_cast<std::int64_t>(reach), kLongestPauseMs);
     }
 
     void runHandlers() {
@@ -358,8 +452,16 @@ private:
         std::erase_if(m_handlers, [](const auto& entry) { return !entry.second; });
     }
 
+    // The answers awaited at the end of a pause.
+    struct Sample {
+        xcb_query_pointer_cookie_t pointer;
+        xcb_sync_query_counter_cookie_t clock;
+    };
+
     Display& m_display;
     xcb_connection_t* m_c;
+    xcb_sync_counter_t m_clock = XCB_NONE;
+    std::optional<Sample> m_sample;
     std::string m_unavailableReason;
     std::uint8_t m_xinputOpcode = 0;
     std::uint8_t m_randrEventBase = 0;
@@ -409,6 +511,9 @@ std::span<const Rect> X11PointerSource::screenFrames() {
 }
 X11PointerSource::Stats X11PointerSource::stats() const {
     return m_impl->stats();
+}
+bool X11PointerSource::listening() const {
+    return m_impl->listening();
 }
 
 } // namespace tarnwick::x11
