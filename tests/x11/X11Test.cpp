@@ -28,7 +28,7 @@ struct CountingListener final : EventListener {
     std::function<void()> afterFirstBatch;
 };
 
-TEST_F(DisplayTest, EachDrainIsOneBatch) {
+TEST_F(DisplayTest, EachDrainIsOneBatchQueuedOrRead) {
     const std::uint32_t mask = XCB_EVENT_MASK_POINTER_MOTION;
     xcb_change_window_attributes(display->connection(), display->rootWindow(), XCB_CW_EVENT_MASK,
                                  &mask);
@@ -47,6 +47,10 @@ TEST_F(DisplayTest, EachDrainIsOneBatch) {
     move(3);
     display->processEvents();
     EXPECT_EQ(std::pair(listener.events, listener.batches), std::pair(3, 2));
+    // What the loop drains before it blocks: what a round trip queued, and the end of a batch.
+    move(4);
+    display->processQueued();
+    EXPECT_EQ(std::pair(listener.events, listener.batches), std::pair(4, 3));
 }
 
 TEST_F(DisplayTest, ACompositorIsSeenByItsSelectionAndAskedForBlur) {
