@@ -12,6 +12,7 @@
 #include <xcb/xinput.h>
 
 #include <algorithm>
+#include <chrono>
 #include <cmath>
 #include <cstring>
 #include <limits>
@@ -26,17 +27,20 @@ namespace {
 // square (the largest the settings offer) at a glide faster than a hard
 // flick, less a millisecond for the server's whole-millisecond clock and its
 // lateness; below the shortest, every motion is followed instead, so that
-// the last move into a corner is seen as it happens. The longest pause is
-// well under the 20 ms a quick touch of a corner lasts: on a busy machine
-// the server answered up to 9 ms late (15 ms pauses missed 5 of 2,000
-// touches, 12 ms none). A jump (a tablet, a touchscreen) is seen at most
-// that late. Each pause ends at a time on the server's clock counted from
-// the previous one's end: our own lateness in reading an answer does not
-// stretch the next pause.
+// the last move into a corner is seen as it happens. The longest pause
+// leaves room, within the 20 ms a quick touch of a corner lasts, for how
+// late the answers have lately come (the server's lateness and ours in
+// reading them): 15 ms on a quiet machine, less on a busy one, where
+// answers came up to 9 ms late and fixed 15 ms pauses missed 5 of 2,000
+// touches. A jump (a tablet, a touchscreen) is seen at most that late.
 constexpr double kFlickPixelsPerMs = 30.0;
 constexpr double kLargestCorner = 24.0;
 constexpr std::int64_t kShortestPauseMs = 2;
-constexpr std::int64_t kLongestPauseMs = 12;
+constexpr std::int64_t kLongestPauseMs = 15;
+constexpr double kQuickTouchMs = 20.0;
+constexpr double kTouchMarginMs = 2.0;
+// A late answer shortens the pauses for about a second of motion after it.
+constexpr double kLatenessForgottenPerPauseMs = 0.1;
 
 // Buttons 1 to 3 held: the move is a drag. 4 to 7 are the wheels' clicks.
 constexpr std::uint16_t kButtonMask = 0x0700;
@@ -125,6 +129,8 @@ std::vector<Monitor> rootArea(xcb_connection_t* c, xcb_window_t root) {
 
 class X11PointerSource::Impl final : public EventListener {
 public:
+    using Clock = std::chrono::steady_clock;
+
     explicit Impl(Display& display) : m_display(display), m_c(display.connection()) {
         m_display.addListener(*this);
         setUpRandr();
@@ -136,8 +142,7 @@ public:
 
     ~Impl() override {
         if (m_sample) {
-            xcb_discard_reply(m_c, m_sample->pointer.sequence);
-            xcb_discard_reply(m_c, m_sample->clock.sequence);
+            xcb_discard_reply(m_c, m_sample->sequence);
         }
         m_display.removeListener(*this);
     }
@@ -212,7 +217,7 @@ public:
             const auto before = m_location;
             queryPointer();
             runHandlersIfMoved(before, /*sawMotion=*/true);
-            pause(std::nullopt);
+            pause();
         }
     }
 
@@ -277,10 +282,10 @@ private:
         xcb_input_xi_select_events(m_c, m_display.rootWindow(), 1, &mask.head);
     }
 
-    // Stops listening to motion until the server's clock reads sampledAt
-    // plus the pause (or the pause from now), then has the server say where
-    // the pointer is. False, and nothing done, within reach of a corner.
-    bool pause(std::optional<std::int64_t> sampledAt) {
+    // Stops listening to motion for a pause on the server's clock, at whose
+    // end the server says where the pointer is. False, and nothing done,
+    // within reach of a corner.
+    bool pause() {
         const std::int64_t length = pauseAfterMotion();
         if (length == 0) {
             return false;
@@ -293,21 +298,20 @@ private:
             selectRawMotion(false);
         }
         // The server holds back our next requests until the time has come.
-        const std::int64_t until = sampledAt.value_or(0) + length;
+        // One answer, alone: a second could come in a later write of the
+        // server's, and wake us twice.
         xcb_sync_waitcondition_t condition{};
         condition.trigger.counter = m_clock;
-        condition.trigger.wait_type =
-            sampledAt ? XCB_SYNC_VALUETYPE_ABSOLUTE : XCB_SYNC_VALUETYPE_RELATIVE;
-        condition.trigger.wait_value = {static_cast<std::int32_t>(until >> 32),
-                                        static_cast<std::uint32_t>(until)};
+        condition.trigger.wait_type = XCB_SYNC_VALUETYPE_RELATIVE;
+        condition.trigger.wait_value = {0, static_cast<std::uint32_t>(length)};
         condition.trigger.test_type = XCB_SYNC_TESTTYPE_POSITIVE_COMPARISON;
-        // No notification events: the answers below are what we wait for.
+        // No notification events: the answer below is what we wait for.
         condition.event_threshold = {std::numeric_limits<std::int32_t>::max(),
                                      std::numeric_limits<std::uint32_t>::max()};
         xcb_sync_await(m_c, 1, &condition);
-        m_sample = Sample{xcb_query_pointer(m_c, m_display.rootWindow()),
-                          xcb_sync_query_counter(m_c, m_clock)};
+        m_sample = xcb_query_pointer(m_c, m_display.rootWindow());
         xcb_flush(m_c);
+        m_sampleDue = Clock::now() + std::chrono::milliseconds(length);
         return true;
     }
 
@@ -317,20 +321,21 @@ private:
     void takeSample() {
         xcb_query_pointer_reply_t* answer = nullptr;
         xcb_generic_error_t* error = nullptr;
-        if (xcb_poll_for_reply(m_c, m_sample->pointer.sequence, reinterpret_cast<void**>(&answer),
+        if (xcb_poll_for_reply(m_c, m_sample->sequence, reinterpret_cast<void**>(&answer),
                                &error) == 0) {
             return;
         }
         std::free(error);
         const XcbPtr<xcb_query_pointer_reply_t> reply(answer);
-        const auto clock = replyOf(xcb_sync_query_counter_reply, m_c, m_sample->clock);
         m_sample.reset();
         ++m_stats.pointerQueries;
+        const double late =
+            std::chrono::duration<double, std::milli>(Clock::now() - m_sampleDue).count();
+        m_lateness = std::max(late, m_lateness - kLatenessForgottenPerPauseMs);
         const auto before = m_location;
         if (takePosition(reply.get()) && !samePlace(before, m_location)) {
             runHandlersIfMoved(before, false);
-            if (clock &&
-                pause((std::int64_t{clock->counter_value.hi} << 32) | clock->counter_value.lo)) {
+            if (pause()) {
                 return;
             }
         }
@@ -436,7 +441,10 @@ private:
         if (!(reach >= static_cast<double>(kShortestPauseMs))) {
             return 0;
         }
-        return std::min(static_cast<std::int64_t>(reach), kLongestPauseMs);
+        const double longest =
+            std::clamp(kQuickTouchMs - kTouchMarginMs - m_lateness,
+                       static_cast<double>(kShortestPauseMs), static_cast<double>(kLongestPauseMs));
+        return static_cast<std::int64_t>(std::min(reach, longest));
     }
 
     void runHandlers() {
@@ -454,16 +462,14 @@ private:
         std::erase_if(m_handlers, [](const auto& entry) { return !entry.second; });
     }
 
-    // The answers awaited at the end of a pause.
-    struct Sample {
-        xcb_query_pointer_cookie_t pointer;
-        xcb_sync_query_counter_cookie_t clock;
-    };
-
     Display& m_display;
     xcb_connection_t* m_c;
     xcb_sync_counter_t m_clock = XCB_NONE;
-    std::optional<Sample> m_sample;
+    // The pointer query answered at the end of a pause, and when it is due.
+    std::optional<xcb_query_pointer_cookie_t> m_sample;
+    Clock::time_point m_sampleDue;
+    // How late answers have lately come, in ms.
+    double m_lateness = 0;
     std::string m_unavailableReason;
     std::uint8_t m_xinputOpcode = 0;
     std::uint8_t m_randrEventBase = 0;

@@ -20,8 +20,9 @@ class Display;
 // A 1 kHz mouse would wake us 1,000 times a second. So away from the
 // corners, once the pointer moves, motion is not listened to: the server
 // answers where the pointer is after each pause (XSync's Await on its own
-// clock), 2 to 12 ms by the distance to the nearest corner; one wakeup per
-// pause. At rest, and within reach of a corner, every motion is followed.
+// clock), 2 to 15 ms by the distance to the nearest corner and how late the
+// answers have lately come; one wakeup per pause. At rest, and within reach
+// of a corner, every motion is followed.
 // The server holds the Display's later requests back until a pause ends:
 // give the source a Display of its own.
 class X11PointerSource final : public PointerSource {
