@@ -61,15 +61,11 @@ std::uint64_t serveUntil(Display& display, const std::function<bool()>& done,
     const auto deadline = Clock::now() + limit;
     display.processEvents();
     while (!done() && Clock::now() < deadline) {
-        // While reading is held off, sleep until then without watching the socket.
-        const auto held = display.readingHeldUntil();
-        pollfd p{held ? -1 : display.fileDescriptor(), POLLIN, 0};
-        // Unheld, look at done() now and then: the sender's flag wakes nobody.
-        const auto wakeAt = std::min(held ? *held : Clock::now() + recheck, deadline);
+        pollfd p{display.fileDescriptor(), POLLIN, 0};
+        // Look at done() now and then: the sender's flag wakes nobody.
+        const auto wakeAt = std::min(Clock::now() + recheck, deadline);
         const auto left = std::chrono::ceil<std::chrono::milliseconds>(wakeAt - Clock::now());
-        const int ready = ::poll(&p, 1, static_cast<int>(std::max<std::int64_t>(left.count(), 0)));
-        // Those the application would have: the socket, or the end of a pause.
-        if (ready > 0 || held) {
+        if (::poll(&p, 1, static_cast<int>(std::max<std::int64_t>(left.count(), 0))) > 0) {
             ++wakeups;
         }
         display.processEvents();
@@ -110,7 +106,7 @@ void motionRun(benchmark::State& state, std::chrono::microseconds pace) {
         const double start = threadCpuSeconds();
         // Until every move was made and the source has come to rest.
         wakeups += serveUntil(
-            display, [&] { return sent && !display.readingHeldUntil(); }, std::chrono::seconds(10),
+            display, [&] { return sent && source.listening(); }, std::chrono::seconds(10),
             std::chrono::milliseconds(50));
         cpu += threadCpuSeconds() - start;
         send.join();
@@ -138,13 +134,11 @@ BENCHMARK(BM_RawMotionBurst)->Unit(benchmark::kMillisecond)->Iterations(20)->Use
 BENCHMARK(BM_RawMotionAt1kHz)->Unit(benchmark::kMillisecond)->Iterations(10)->UseRealTime();
 
 // Until the source's pause after motion is over and it listens again.
-void letRest(Display& display) {
-    for (bool held = true; held;) {
-        held = display.readingHeldUntil().has_value();
+void letRest(Display& display, const X11PointerSource& source) {
+    do {
         display.processEvents();
-        held = held || display.readingHeldUntil().has_value();
         std::this_thread::sleep_for(std::chrono::milliseconds(1));
-    }
+    } while (!source.listening());
 }
 
 // One burst of 50 moves, all on our socket before a single drain, then 200
@@ -164,7 +158,7 @@ void BM_BurstThenPause(benchmark::State& state) {
     std::uint64_t burstRuns = 0;
     int y = 300;
     for (auto _ : state) {
-        letRest(display);
+        letRest(display, source);
         y = y == 300 ? 310 : 300;
         const auto before = source.stats();
         const auto runsBefore = runs;
@@ -182,7 +176,7 @@ void BM_BurstThenPause(benchmark::State& state) {
             sender->moveTo(600 + i, y);
         }
         sender->sync();
-        letRest(display);
+        letRest(display, source);
         const auto after = source.stats();
         burst.rawMotionEvents += afterBurst.rawMotionEvents - before.rawMotionEvents;
         burst.pointerQueries += afterBurst.pointerQueries - before.pointerQueries;

@@ -11,7 +11,8 @@ if(TARNWICK_BUILD_BENCH)
 endif()
 pkg_check_modules(XKB REQUIRED IMPORTED_TARGET xkbcommon)
 pkg_check_modules(XCB REQUIRED IMPORTED_TARGET
-  xcb xcb-xinput xcb-xkb xcb-randr xcb-xinerama xcb-xfixes xkbcommon xkbcommon-x11)
+  xcb xcb-xinput xcb-xkb xcb-randr xcb-sync xcb-xinerama xcb-xfixes xkbcommon
+  xkbcommon-x11)
 if(TARNWICK_BUILD_TESTS OR TARNWICK_BUILD_BENCH)
   pkg_check_modules(XCB_TEST REQUIRED IMPORTED_TARGET xcb xcb-xtest)
 endif()

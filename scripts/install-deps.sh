@@ -9,7 +9,7 @@ packages=(
   zsh
   libgtest-dev libgmock-dev libbenchmark-dev
   clang libclang-rt-14-dev
-  libxcb1-dev libxcb-xinput-dev libxcb-xkb-dev libxcb-randr0-dev libxcb-xinerama0-dev
+  libxcb1-dev libxcb-xinput-dev libxcb-xkb-dev libxcb-randr0-dev libxcb-sync-dev libxcb-xinerama0-dev
   libxcb-xtest0-dev libxcb-xfixes0-dev libxkbcommon-dev libxkbcommon-x11-dev
   xvfb xauth xdotool x11-xserver-utils x11-utils x11-xkb-utils xkb-data xserver-xephyr
   sxhkd xbindkeys

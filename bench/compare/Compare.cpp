@@ -1,8 +1,13 @@
 // Tarnwick side by side with sxhkd, xbindkeys and a minimal corner watcher,
 // each alone on one Xvfb, driven through XTest; prints a markdown table.
 // Figures, not pass/fail. Run after a ci build:
-//   build/ci/bench/compare/tarnwick_compare [--quick]
-// --quick takes a handful of events per figure and skips the 60 s wait.
+//   build/ci/bench/compare/tarnwick_compare [--quick] [--only 2,3,...] [--before BINARY]
+// --quick takes a handful of events per figure and skips the 60 s wait;
+// --only runs the figures of those numbers (the table's first column);
+// --before measures another build of tarnwick beside this one, as
+// "Tarnwick before". A figure runs in rounds, each tool a part of it in
+// each round on a fresh start, so that a busy spell of the machine falls on
+// every tool alike.
 #include "support/Process.h"
 #include "support/Sandbox.h"
 #include "support/TestClient.h"
@@ -18,6 +23,8 @@
 #include <cstring>
 #include <fcntl.h>
 #include <fstream>
+#include <functional>
+#include <map>
 #include <optional>
 #include <poll.h>
 #include <spawn.h>
@@ -42,12 +49,19 @@ constexpr int kMidX = 640, kMidY = 400, kCornerX = 1279, kCornerY = 0;
 // Twice Tarnwick's longest listening pause: every tool is at rest after it.
 constexpr milliseconds kRest = 200ms;
 
+// Per tool and figure, all rounds together.
 struct Counts {
-    int presses, tries, starts, reopens;
+    int rounds, presses, tries, starts, reopens;
     milliseconds motion, settle, afterClose;
 };
-constexpr Counts kFull{200, 100, 10, 10, 5000ms, 2000ms, 60000ms};
-constexpr Counts kQuick{5, 2, 2, 2, 500ms, 300ms, 0ms};
+constexpr Counts kFull{5, 200, 1000, 10, 10, 5000ms, 2000ms, 60000ms};
+constexpr Counts kQuick{1, 5, 2, 2, 2, 200ms, 300ms, 0ms};
+
+constexpr const char* kTarnwick = "Tarnwick";
+constexpr const char* kBefore = "Tarnwick before";
+constexpr const char* kWatcher = "reference watcher";
+constexpr const char* kZsh = "floor: zsh -lc";
+constexpr const char* kSh = "floor: sh -c";
 
 std::int64_t nowNs() {
     // CLOCK_REALTIME, the stamp helper's clock.
@@ -236,11 +250,20 @@ struct Table {
 
 struct Bench {
     Counts counts;
+    // The figures to run, by number; empty for all.
+    std::string only;
+    // Another build of tarnwick to measure beside this one; empty for none.
+    std::string before;
     std::unique_ptr<XServer> server;
     std::unique_ptr<TestClient> input;
     std::unique_ptr<Observer> observer;
     Table table;
     bool failed = false;
+
+    // Whether any of these figures runs.
+    bool wants(std::string_view figures) const {
+        return only.empty() || only.find_first_of(figures) != std::string::npos;
+    }
 };
 
 // A tool under test in a sandbox of its own, stopped when this goes.
@@ -251,7 +274,6 @@ struct Tool {
     // From just before the spawn to the grab (or "ready"), in ms.
     double startMs = 0;
     bool hotkeys = false;
-    bool corners = false;
 };
 
 // Super+Alt+T and the top-right corner, both running command.
@@ -290,11 +312,10 @@ std::unique_ptr<Tool> startTool(Bench& b, const std::string& name) {
     // sxhkd runs commands through $SHELL -c.
     auto env = tool->sandbox.environment({{"DISPLAY", b.server->display()}, {"SHELL", "/bin/sh"}});
     std::vector<std::string> argv{WATCHER_BINARY, command};
-    tool->hotkeys = name != "reference watcher";
-    tool->corners = name == "Tarnwick" || !tool->hotkeys;
-    if (name == "Tarnwick") {
+    tool->hotkeys = name != kWatcher;
+    if (name == kTarnwick || name == kBefore) {
         tool->sandbox.writeConfig(tarnwickConfig(command));
-        argv = {TARNWICK_BINARY};
+        argv = {name == kTarnwick ? TARNWICK_BINARY : b.before};
         env = tarnwickEnvironment(tool->sandbox, b);
     } else if (name == "sxhkd") {
         std::ofstream(root / "sxhkdrc") << "super + alt + t\n    " << command << "\n";
@@ -358,12 +379,14 @@ void restAt(TestClient& in, int x, int y) {
     std::this_thread::sleep_for(kRest);
 }
 
-// From rest into the corner pixel: one move from mid-screen, or a glide of
+// After rest into the corner pixel: one move from mid-screen, or a glide of
 // 20 diagonal moves of 30 px 1 ms apart of which only the last is in the
 // corner square. The instant of that last move.
-std::int64_t enterCorner(TestClient& in, bool glide) {
+std::int64_t enterCorner(TestClient& in, bool glide, milliseconds rest = kRest) {
     const int steps = glide ? 20 : 1, step = 30;
-    restAt(in, glide ? kCornerX - steps * step : kMidX, glide ? kCornerY + steps * step : kMidY);
+    in.moveTo(glide ? kCornerX - steps * step : kMidX, glide ? kCornerY + steps * step : kMidY);
+    in.sync();
+    std::this_thread::sleep_for(rest);
     auto next = Clock::now();
     std::int64_t sent = 0;
     for (int left = steps - 1; left >= 0; --left) {
@@ -375,20 +398,43 @@ std::int64_t enterCorner(TestClient& in, bool glide) {
     return sent;
 }
 
-// Enters, stays 20 ms, leaves; how many of the tries ran no command.
-int missedShortStays(Bench& b, Tool& tool, bool glide) {
+// What a tool's part of a figure found, added up over the rounds: the
+// latencies, or the missed stays of so many tries, or CPU time.
+struct Tally {
+    Series series;
+    int tries = 0;
+    std::int64_t restNs = 0, movingNs = 0, moves = 0;
+
+    void add(const Tally& other) {
+        series.ms.insert(series.ms.end(), other.series.ms.begin(), other.series.ms.end());
+        series.missed += other.series.missed;
+        tries += other.tries;
+        restNs += other.restNs;
+        movingNs += other.movingNs;
+        moves += other.moves;
+    }
+};
+
+// Enters, stays 20 ms, leaves, tries times; the tries that ran no command
+// are missed. The rest before each entry varies, so that entries meet a
+// tool that watches for motion in every phase of its listening (at rest,
+// paused, catching up).
+Tally shortStays(Bench& b, Tool& tool, bool glide, int tries) {
     TestClient& in = *b.input;
     const std::size_t before = tool.stamps.count();
-    const auto tries = static_cast<std::size_t>(b.counts.tries);
-    for (std::size_t i = 0; i < tries; ++i) {
-        enterCorner(in, glide);
+    for (int i = 0; i < tries; ++i) {
+        enterCorner(in, glide, milliseconds(1 + i * 7 % 40));
         std::this_thread::sleep_for(20ms);
         in.moveTo(kMidX, kMidY);
         in.sync();
     }
     // A late run still counts.
-    waitUntil([&] { return tool.stamps.count() - before >= tries; }, 700ms, 10ms);
-    return static_cast<int>(tries) - static_cast<int>(tool.stamps.count() - before);
+    const auto ran = [&] { return static_cast<int>(tool.stamps.count() - before); };
+    waitUntil([&] { return ran() >= tries; }, 700ms, 10ms);
+    Tally t;
+    t.series.missed = tries - ran();
+    t.tries = tries;
+    return t;
 }
 
 // CPU time of the process's threads in ns: what utime + stime of
@@ -406,15 +452,13 @@ std::int64_t cpuNs(pid_t pid) {
     return total;
 }
 
-// The tool's CPU ms per 1,000 ms at rest, then per 1,000 raw motions made
-// at 1 kHz around mid-screen over as long.
-std::pair<double, double> cpuAtRestAndMoving(Bench& b, pid_t pid) {
+// The tool's CPU time at rest for as many ms as it then takes raw motions
+// made at 1 kHz around mid-screen.
+Tally cpuAtRestAndMoving(Bench& b, pid_t pid, int moves) {
     TestClient& in = *b.input;
     restAt(in, kMidX, kMidY);
-    const int moves = static_cast<int>(b.counts.motion / 1ms);
-    const auto perThousand = [&](std::int64_t ns) { return toMs(ns) * 1000 / moves; };
     const std::int64_t start = cpuNs(pid);
-    std::this_thread::sleep_for(b.counts.motion);
+    std::this_thread::sleep_for(milliseconds(moves));
     const std::int64_t rested = cpuNs(pid);
     auto next = Clock::now();
     for (int i = 0; i < moves; ++i) {
@@ -424,71 +468,11 @@ std::pair<double, double> cpuAtRestAndMoving(Bench& b, pid_t pid) {
     // What is still queued gets handled, and counted.
     in.sync();
     std::this_thread::sleep_for(kRest);
-    return {perThousand(rested - start), perThousand(cpuNs(pid) - rested)};
-}
-
-// Runs one figure. A tool ended from outside meanwhile (seen on a busy
-// machine) loses that figure's rows, and the figure runs again, once, on a
-// fresh start.
-template <typename Figure>
-void runFigure(Bench& b, std::unique_ptr<Tool>& tool, const std::string& name, Figure figure) {
-    for (int attempt = 0; attempt < 2 && tool; ++attempt) {
-        const std::size_t rows = b.table.rows.size();
-        figure(*tool);
-        const auto ended = tool->process->waitForExit(0ms);
-        if (!ended) {
-            return;
-        }
-        b.table.rows.resize(rows);
-        b.table.note(
-            name + " ended during a figure, with status " + std::to_string(*ended) +
-            (attempt == 0 ? "; it ran again on a fresh start" : "; the figure is missing"));
-        tool = attempt == 0 ? startTool(b, name) : nullptr;
-    }
-    b.failed = b.failed || (!tool && name == "Tarnwick");
-}
-
-void runTool(Bench& b, const std::string& name) {
-    auto tool = startTool(b, name);
-    if (!tool) {
-        b.table.note(name + " did not start; its figures are missing");
-        b.failed = b.failed || name == "Tarnwick";
-        return;
-    }
-    std::fprintf(stderr, "measuring %s\n", name.c_str());
-    TestClient& in = *b.input;
-    const int n = b.counts.presses;
-    Table& t = b.table;
-    const auto figure = [&](auto body) { runFigure(b, tool, name, body); };
-    if (tool->hotkeys) {
-        figure([&](Tool& x) {
-            restAt(in, kMidX, kMidY);
-            t.series("1 hotkey → run", name, measure(x.stamps, n, [&] { return pressHotkey(in); }));
-        });
-    }
-    if (tool && tool->corners) {
-        figure([&](Tool& x) {
-            t.series("2 corner, one move → run", name,
-                     measure(x.stamps, n, [&] { return enterCorner(in, false); }));
-        });
-        figure([&](Tool& x) {
-            t.series("3 corner, glide → run", name,
-                     measure(x.stamps, n, [&] { return enterCorner(in, true); }));
-        });
-        const std::string tries = std::to_string(b.counts.tries);
-        for (const bool glide : {false, true}) {
-            figure([&](Tool& x) {
-                t.value(glide ? "4b 20 ms stay after a glide" : "4a 20 ms stay after one move",
-                        name, tries, missedShortStays(b, x, glide), "runs missed");
-            });
-        }
-    }
-    figure([&](Tool& x) {
-        const std::string ms = std::to_string(b.counts.motion / 1ms);
-        const auto [rest, moving] = cpuAtRestAndMoving(b, x.process->pid());
-        t.value("5a CPU per 1,000 raw motions (1 kHz)", name, ms, moving, "ms");
-        t.value("5b CPU per 1,000 ms at rest", name, ms, rest, "ms");
-    });
+    Tally t;
+    t.restNs = rested - start;
+    t.movingNs = cpuNs(pid) - rested;
+    t.moves = moves;
+    return t;
 }
 
 // Spawns argv, as Tarnwick's runner does, and reaps it; the instant just
@@ -514,36 +498,165 @@ std::int64_t spawnAndReap(std::vector<std::string> argv, std::vector<std::string
     return sent;
 }
 
-// The bare shells the tools run their commands through, started from here.
-void measureFloors(Bench& b) {
-    std::fprintf(stderr, "measuring the bare shells\n");
+// A bare shell that the tools run their commands through, started from here.
+Tally floorOf(Bench& b, const std::string& name, int count) {
     Sandbox sandbox;
     const Stamps stamps{sandbox.root() / "stamps"};
     const auto env = sandbox.environment({{"DISPLAY", b.server->display()}});
-    const auto floor = [&](const std::string& shell, const std::string& flag) {
-        return measure(stamps, b.counts.presses, [&] {
-            return spawnAndReap({shell, flag, stamps.command()}, env);
-        });
+    const std::vector<std::string> shell = name == kZsh
+                                               ? std::vector<std::string>{"/bin/zsh", "-lc"}
+                                               : std::vector<std::string>{"/bin/sh", "-c"};
+    Tally t;
+    t.series = measure(stamps, count, [&] {
+        return spawnAndReap({shell[0], shell[1], stamps.command()}, env);
+    });
+    return t;
+}
+
+// One round of a figure for one tool, on a fresh start. A tool ended from
+// outside meanwhile (seen on a busy machine) loses that part, which runs
+// again, once, on another fresh start.
+template <typename Part>
+std::optional<Tally> onFreshStart(Bench& b, const std::string& name, Part part) {
+    for (int attempt = 0; attempt < 2; ++attempt) {
+        const auto tool = startTool(b, name);
+        if (!tool) {
+            b.table.note(name + " did not start; its figures are missing");
+            return std::nullopt;
+        }
+        Tally t = part(*tool);
+        const auto ended = tool->process->waitForExit(0ms);
+        if (!ended) {
+            return t;
+        }
+        b.table.note(name + " ended during a figure, with status " + std::to_string(*ended) +
+                     (attempt == 0 ? "; it ran again on a fresh start" : "; a part is missing"));
+    }
+    return std::nullopt;
+}
+
+struct Figure {
+    std::string digit;
+    std::vector<std::string> tools;
+    // One round of it for one tool.
+    std::function<Tally(Tool&)> part;
+    // Its rows from a tool's tally.
+    std::function<void(Table&, const std::string& tool, const Tally&)> rows;
+};
+
+// Each round, every tool does its part, starting each time with another.
+void run(Bench& b, const Figure& figure) {
+    if (!b.wants(figure.digit)) {
+        return;
+    }
+    std::map<std::string, Tally> tallies;
+    std::map<std::string, bool> complete;
+    for (int round = 0; round < b.counts.rounds; ++round) {
+        const auto count = static_cast<std::ptrdiff_t>(figure.tools.size());
+        for (std::ptrdiff_t i = 0; i < count; ++i) {
+            const std::string& name = figure.tools[static_cast<std::size_t>((i + round) % count)];
+            std::fprintf(stderr, "figure %s, round %d: %s\n", figure.digit.c_str(), round + 1,
+                         name.c_str());
+            std::optional<Tally> t;
+            if (name == kZsh || name == kSh) {
+                t = floorOf(b, name, b.counts.presses / b.counts.rounds);
+            } else {
+                t = onFreshStart(b, name, figure.part);
+            }
+            complete.try_emplace(name, true).first->second &= t.has_value();
+            tallies[name].add(t.value_or(Tally{}));
+        }
+    }
+    for (const std::string& name : figure.tools) {
+        figure.rows(b.table, name, tallies[name]);
+        b.failed = b.failed || (name == kTarnwick && !complete[name]);
+    }
+}
+
+void runFigures(Bench& b, const std::vector<std::string>& tarnwicks) {
+    TestClient& in = *b.input;
+    const int n = b.counts.presses / b.counts.rounds;
+    const auto installed = [&](const std::string& tool) {
+        const std::string lookup = "command -v " + tool + " >/dev/null";
+        if (std::system(lookup.c_str()) == 0) {
+            return true;
+        }
+        b.table.note(tool + " is not installed: skipped");
+        return false;
     };
-    const Series zsh = floor("/bin/zsh", "-lc");
-    b.table.series("1 hotkey → run", "floor: zsh -lc", zsh);
-    b.table.series("1 hotkey → run", "floor: sh -c", floor("/bin/sh", "-c"));
-    b.table.series("2 corner, one move → run", "floor: zsh -lc", zsh);
+    std::vector<std::string> hotkeyTools = tarnwicks;
+    for (const std::string tool : {"sxhkd", "xbindkeys"}) {
+        if (b.wants("15") && installed(tool)) {
+            hotkeyTools.push_back(tool);
+        }
+    }
+    std::vector<std::string> cornerTools = tarnwicks;
+    cornerTools.push_back(kWatcher);
+    std::vector<std::string> allTools = hotkeyTools;
+    allTools.push_back(kWatcher);
+    const auto series = [](const std::string& title) {
+        return [title](Table& t, const std::string& tool, const Tally& tally) {
+            t.series(title, tool, tally.series);
+        };
+    };
+    const auto latency = [&](auto trigger) {
+        return [&b, n, trigger](Tool& x) {
+            restAt(*b.input, kMidX, kMidY);
+            Tally t;
+            t.series = measure(x.stamps, n, trigger);
+            return t;
+        };
+    };
+    auto withFloors = hotkeyTools;
+    withFloors.insert(withFloors.end(), {kZsh, kSh});
+    run(b, {"1", withFloors, latency([&] { return pressHotkey(in); }), series("1 hotkey → run")});
+    auto cornersAndFloor = cornerTools;
+    cornersAndFloor.push_back(kZsh);
+    run(b, {"2", cornersAndFloor, latency([&] { return enterCorner(in, false); }),
+            series("2 corner, one move → run")});
+    run(b, {"3", cornerTools, latency([&] { return enterCorner(in, true); }),
+            series("3 corner, glide → run")});
+    const int tries = b.counts.tries / b.counts.rounds;
+    for (const bool glide : {false, true}) {
+        const std::string title =
+            glide ? "4b 20 ms stay after a glide" : "4a 20 ms stay after one move";
+        run(b, {"4", cornerTools,
+                [&b, glide, tries](Tool& x) { return shortStays(b, x, glide, tries); },
+                [title](Table& t, const std::string& tool, const Tally& tally) {
+                    t.value(title, tool, std::to_string(tally.tries), tally.series.missed,
+                            "runs missed");
+                }});
+    }
+    const int moves = static_cast<int>(b.counts.motion / 1ms) / b.counts.rounds;
+    run(b, {"5", allTools,
+            [&b, moves](Tool& x) { return cpuAtRestAndMoving(b, x.process->pid(), moves); },
+            [](Table& t, const std::string& tool, const Tally& tally) {
+                const std::string made = std::to_string(tally.moves);
+                const double count = static_cast<double>(std::max<std::int64_t>(tally.moves, 1));
+                t.value("5a CPU per 1,000 raw motions (1 kHz)", tool, made,
+                        toMs(tally.movingNs) * 1000 / count, "ms");
+                t.value("5b CPU per 1,000 ms at rest", tool, made,
+                        toMs(tally.restNs) * 1000 / count, "ms");
+            }});
 }
 
 // Fresh starts, each timed to its hotkey grab: the last thing start-up does,
-// after the motion selection.
-void measureStarts(Bench& b) {
-    std::fprintf(stderr, "measuring Tarnwick's start\n");
-    Series ready;
+// after the motion selection. The builds take turns.
+void measureStarts(Bench& b, const std::vector<std::string>& tarnwicks) {
+    std::map<std::string, Series> ready;
     for (int i = 0; i < b.counts.starts; ++i) {
-        if (const auto tarnwick = startTool(b, "Tarnwick")) {
-            ready.ms.push_back(tarnwick->startMs);
-        } else {
-            ++ready.missed;
+        for (const std::string& name : tarnwicks) {
+            std::fprintf(stderr, "start %d: %s\n", i + 1, name.c_str());
+            if (const auto tarnwick = startTool(b, name)) {
+                ready[name].ms.push_back(tarnwick->startMs);
+            } else {
+                ++ready[name].missed;
+            }
         }
     }
-    b.table.series("6 start → hotkey grabbed (ready)", "Tarnwick", ready);
+    for (const std::string& name : tarnwicks) {
+        b.table.series("6 start → hotkey grabbed (ready)", name, ready[name]);
+    }
 }
 
 double rssMb(pid_t pid) {
@@ -558,9 +671,9 @@ double rssMb(pid_t pid) {
 
 // A second start hands over to the first, which shows its settings window;
 // adds the ms until it is mapped, then closes it as a window manager would.
-void openAndClose(Bench& b, Tool& tarnwick, Series& into) {
+void openAndClose(Bench& b, const std::string& binary, Tool& tarnwick, Series& into) {
     const std::int64_t sent = nowNs();
-    const auto second = Process::spawn({TARNWICK_BINARY}, tarnwickEnvironment(tarnwick.sandbox, b),
+    const auto second = Process::spawn({binary}, tarnwickEnvironment(tarnwick.sandbox, b),
                                        tarnwick.sandbox.root() / "second.stderr");
     const auto managed = [](const xcb_map_notify_event_t& e) { return e.override_redirect == 0; };
     const auto window = b.observer->waitFor(XCB_MAP_NOTIFY, 10s, managed);
@@ -577,41 +690,60 @@ void openAndClose(Bench& b, Tool& tarnwick, Series& into) {
     }
 }
 
-void measureMemoryAndWindow(Bench& b) {
-    auto tarnwick = startTool(b, "Tarnwick");
-    if (!tarnwick) {
-        b.failed = true;
-        return;
-    }
-    std::fprintf(stderr, "measuring Tarnwick's memory and settings window\n");
-    runFigure(b, tarnwick, "Tarnwick", [&](Tool& x) {
+void measureMemoryAndWindow(Bench& b, const std::string& name) {
+    std::fprintf(stderr, "measuring the memory and settings window of %s\n", name.c_str());
+    const std::string binary = name == kTarnwick ? TARNWICK_BINARY : b.before;
+    const auto t = onFreshStart(b, name, [&](Tool& x) {
         const pid_t pid = x.process->pid();
         std::this_thread::sleep_for(b.counts.settle);
-        b.table.value("7a RSS, settings never opened", "Tarnwick", "1", rssMb(pid), "MB");
+        const double never = rssMb(pid);
         Series first, again;
-        openAndClose(b, x, first);
+        openAndClose(b, binary, x, first);
         std::this_thread::sleep_for(b.counts.afterClose);
-        b.table.value("7b RSS, " + std::to_string(b.counts.afterClose / 1s) +
-                          " s after settings opened and closed",
-                      "Tarnwick", "1", rssMb(pid), "MB");
+        const double after = rssMb(pid);
         for (int i = 0; i < b.counts.reopens; ++i) {
-            openAndClose(b, x, again);
+            openAndClose(b, binary, x, again);
         }
-        b.table.series("7c second start → settings mapped, first time", "Tarnwick", first);
-        b.table.series("7d second start → settings mapped, reopened", "Tarnwick", again);
+        Table& table = b.table;
+        table.value("7a RSS, settings never opened", name, "1", never, "MB");
+        table.value("7b RSS, " + std::to_string(b.counts.afterClose / 1s) +
+                        " s after settings opened and closed",
+                    name, "1", after, "MB");
+        table.series("7c second start → settings mapped, first time", name, first);
+        table.series("7d second start → settings mapped, reopened", name, again);
+        return Tally{};
     });
+    b.failed = b.failed || (!t && name == kTarnwick);
 }
 
 } // namespace
 
 int main(int argc, char* argv[]) {
-    const bool quick = argc == 2 && std::strcmp(argv[1], "--quick") == 0;
-    if (argc > 2 || (argc == 2 && !quick)) {
-        std::fprintf(stderr, "usage: %s [--quick]\n", argv[0]);
-        return 2;
+    bool quick = false;
+    std::string only, before;
+    for (int i = 1; i < argc; ++i) {
+        const std::string_view arg = argv[i];
+        if (arg == "--quick") {
+            quick = true;
+        } else if (arg == "--only" && i + 1 < argc) {
+            only = argv[++i];
+        } else if (arg == "--before" && i + 1 < argc) {
+            before = fs::absolute(argv[++i]).string();
+        } else {
+            std::fprintf(stderr, "usage: %s [--quick] [--only 1,2,...,7] [--before BINARY]\n",
+                         argv[0]);
+            return 2;
+        }
     }
     const auto began = Clock::now();
-    Bench b{quick ? kQuick : kFull, XServer::startXvfb("1280x800x24"), nullptr, nullptr, {}, false};
+    Bench b{quick ? kQuick : kFull,
+            only,
+            before,
+            XServer::startXvfb("1280x800x24"),
+            nullptr,
+            nullptr,
+            {},
+            false};
     if (b.server) {
         b.input = TestClient::connect(b.server->display());
         b.observer = std::make_unique<Observer>(b.server->display());
@@ -620,17 +752,19 @@ int main(int argc, char* argv[]) {
         std::fprintf(stderr, "no Xvfb to run on\n");
         return 1;
     }
-    for (const std::string tool : {"Tarnwick", "sxhkd", "xbindkeys", "reference watcher"}) {
-        const std::string lookup = "command -v " + tool + " >/dev/null";
-        if ((tool == "sxhkd" || tool == "xbindkeys") && std::system(lookup.c_str()) != 0) {
-            b.table.note(tool + " is not installed: skipped");
-        } else {
-            runTool(b, tool);
+    std::vector<std::string> tarnwicks{kTarnwick};
+    if (!before.empty()) {
+        tarnwicks.emplace_back(kBefore);
+    }
+    runFigures(b, tarnwicks);
+    if (b.wants("6")) {
+        measureStarts(b, tarnwicks);
+    }
+    for (const std::string& name : tarnwicks) {
+        if (b.wants("7")) {
+            measureMemoryAndWindow(b, name);
         }
     }
-    measureFloors(b);
-    measureStarts(b);
-    measureMemoryAndWindow(b);
     b.table.print();
     std::fprintf(stderr, "took %.1f s\n",
                  std::chrono::duration<double>(Clock::now() - began).count());

@@ -12,10 +12,13 @@
 #include <QAction>
 #include <QApplication>
 #include <QCursor>
+#include <QDir>
 #include <QIcon>
+#include <QImageReader>
 #include <QKeyEvent>
 #include <QMenu>
 #include <QPalette>
+#include <QPixmap>
 #include <QPointer>
 #include <QSystemTrayIcon>
 
@@ -302,7 +305,16 @@ void AppDelegate::createStatusItem() {
         qCDebug(lcApp) << "no system tray yet";
     }
     m_statusItem = std::make_unique<QSystemTrayIcon>();
-    m_statusItem->setIcon(QIcon(QStringLiteral(":/tarnwick/icons/tarnwick.svg")));
+    // Drawn at build time, one PNG per size, and read as PNG outright:
+    // asked to guess a file's format, Qt loads every image plugin it has.
+    QIcon icon;
+    const QDir icons(QStringLiteral(":/tarnwick/icons"));
+    for (const QString& file : icons.entryList(QDir::Files)) {
+        QImageReader reader(icons.filePath(file), "png");
+        reader.setAutoDetectImageFormat(false);
+        icon.addPixmap(QPixmap::fromImage(reader.read()));
+    }
+    m_statusItem->setIcon(icon);
     m_statusItem->setToolTip(QStringLiteral("Tarnwick"));
     // A left click shows the menu a right click shows; a middle click nothing.
     connect(m_statusItem.get(), &QSystemTrayIcon::activated, this,

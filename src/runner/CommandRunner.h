@@ -37,9 +37,9 @@ public:
     // been read in full. Callable from any thread.
     static CommandResult run(std::string_view command);
 
-    // Runs command on a thread of its own and returns at once; completion,
-    // if given, is posted to mainQueue with the result. mainQueue must
-    // outlive the run.
+    // Starts the shell for command and returns at once; a thread of its own
+    // reads the output and waits for the end. completion, if given, is
+    // posted to mainQueue with the result. mainQueue must outlive the run.
     static void runAsync(std::string command, MainQueue& mainQueue, Completion completion = {});
 
     // run() with another shell executable, for tests of launch failures and

@@ -36,6 +36,8 @@ public:
     // Runs every check, writes the report to out and returns the number of
     // failed checks.
     static std::int64_t run(std::ostream& out, const Parts& parts = realParts());
+    // The same with the real parts, the report on standard output.
+    static std::int64_t runOnStdout();
 };
 
 } // namespace tarnwick

@@ -40,17 +40,19 @@ protected:
 
 TEST_F(PointerSourceTest, MotionUnderAnyWindowAndGrabRunsHandlersWarpsAndDragsDoNot) {
     client->coverScreenWithMotionWindow();
-    ASSERT_EQ(moveAndSee(0, 0), std::pair(0.0, 799.0));
-    ASSERT_TRUE(display->readingHeldUntil().has_value());
-    // Made while we do not listen, the move is found when the pause ends.
     ASSERT_EQ(moveAndSee(600, 400), std::pair(600.0, 399.0));
+    ASSERT_FALSE(source->listening()) << "away from the corners, a move begins a pause";
+    // Made while we do not listen, the move is found when the pause ends.
+    ASSERT_EQ(moveAndSee(300, 200), std::pair(300.0, 599.0));
     pumpFor(300ms); // until the pauses have ended
+    EXPECT_TRUE(source->listening()) << "at rest";
     const auto runs = seen.size();
     sh("xdotool mousemove 0 0");
     pumpFor(200ms);
     EXPECT_EQ(seen.size(), runs) << "a warp";
     ASSERT_TRUE(client->grabPointer());
     ASSERT_EQ(moveAndSee(1279, 799), std::pair(1279.0, 0.0));
+    EXPECT_TRUE(source->listening()) << "within reach of a corner";
 
     client->button(1, true);
     EXPECT_EQ(moveAndSee(320, 320), std::pair(320.0, 479.0));

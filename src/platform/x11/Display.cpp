@@ -3,7 +3,6 @@
 #include "platform/x11/EventListener.h"
 #include "platform/x11/Logging.h"
 
-#include <algorithm>
 #include <cstdlib>
 #include <memory>
 #include <utility>
@@ -69,38 +68,26 @@ void Display::removeListener(EventListener& listener) {
     std::erase(m_listeners, &listener);
 }
 
-void Display::holdOffReading(std::chrono::milliseconds interval) {
-    m_holdUntil = std::max(m_holdUntil, Clock::now() + interval);
-}
-
-std::optional<Display::Clock::time_point> Display::readingHeldUntil() const {
-    if (connectionLost() || Clock::now() >= m_holdUntil) {
-        return std::nullopt;
-    }
-    return m_holdUntil;
-}
-
 void Display::processEvents() {
-    if (readingHeldUntil()) {
-        return;
-    }
-    // What arrived during a hold-off is handled before the listeners look
-    // again, so that they resume knowing it.
-    bool any = drainQueued(true);
-    if (std::exchange(m_holdUntil, {}) != Clock::time_point{}) {
-        for (std::size_t i = 0; i < m_listeners.size(); ++i) {
-            m_listeners[i]->resume();
-        }
-        any = drainQueued(false) || any;
-    }
-    // Batch-end work may make round trips whose replies queue more events.
-    while (any) {
-        endBatch();
-        any = drainQueued(false);
-    }
+    process(true);
 }
 
-bool Display::drainQueued(bool readSocket) {
+void Display::processQueued() {
+    process(false);
+}
+
+void Display::process(bool readSocket) {
+    drain(readSocket);
+    // Once even without events: a reply may have come. Batch-end work may
+    // make round trips whose replies queue more events: another batch.
+    do {
+        for (std::size_t i = 0; i < m_listeners.size(); ++i) {
+            m_listeners[i]->endOfBatch();
+        }
+    } while (drain(false));
+}
+
+bool Display::drain(bool readSocket) {
     bool any = false;
     for (;;) {
         std::unique_ptr<xcb_generic_event_t, FreeDeleter> event(
@@ -120,12 +107,6 @@ bool Display::drainQueued(bool readSocket) {
         for (std::size_t i = 0; i < m_listeners.size(); ++i) {
             m_listeners[i]->handleEvent(*event);
         }
-    }
-}
-
-void Display::endBatch() {
-    for (std::size_t i = 0; i < m_listeners.size(); ++i) {
-        m_listeners[i]->endOfBatch();
     }
 }
 

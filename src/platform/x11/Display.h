@@ -1,9 +1,7 @@
 #pragma once
 
-#include <chrono>
 #include <cstdint>
 #include <memory>
-#include <optional>
 #include <string>
 #include <vector>
 
@@ -14,14 +12,11 @@ namespace tarnwick::x11 {
 class EventListener;
 
 // Our own connection to the X server, read on the main thread: the owner
-// watches fileDescriptor() and calls processEvents() when it is readable and
-// before its loop blocks (a reply can queue events without the socket
-// becoming readable again). While readingHeldUntil() names a time, the owner
-// stops watching the socket and calls processEvents() again at that time.
+// calls processEvents() when fileDescriptor() is readable, and
+// processQueued() before its loop blocks (a reply can queue events, and
+// other replies, without the socket becoming readable again).
 class Display {
 public:
-    using Clock = std::chrono::steady_clock;
-
     struct Opened;
 
     // Connects to name, or to $DISPLAY when name is empty.
@@ -32,14 +27,12 @@ public:
     Display& operator=(const Display&) = delete;
 
     int fileDescriptor() const;
-    // Drains every queued event, tells each listener, then tells each that the
-    // batch has ended; repeats while that work queued more. Never blocks.
+    // Reads what the socket holds, tells each listener of every event, then
+    // tells each that the batch has ended (even an empty one: a reply may
+    // have come); repeats while that work queued more. Never blocks.
     void processEvents();
-    // Lets events pile up for a while so that a stream of them (a 1 kHz
-    // mouse) is handled as one batch, not one wakeup each.
-    void holdOffReading(std::chrono::milliseconds interval);
-    // When reading may resume, while it is held off.
-    std::optional<Clock::time_point> readingHeldUntil() const;
+    // The same for what an earlier read left queued, without reading.
+    void processQueued();
 
     // Waits until the server has handled every request sent so far.
     void sync();
@@ -56,14 +49,13 @@ public:
 
 private:
     Display(xcb_connection_t* connection, std::uint32_t root, std::string name);
-    bool drainQueued(bool readSocket);
-    void endBatch();
+    void process(bool readSocket);
+    bool drain(bool readSocket);
 
     xcb_connection_t* m_connection;
     std::uint32_t m_root;
     std::string m_name;
     std::vector<EventListener*> m_listeners;
-    Clock::time_point m_holdUntil{};
 };
 
 struct Display::Opened {

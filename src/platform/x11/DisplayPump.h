@@ -2,7 +2,6 @@
 
 #include <QObject>
 #include <QSocketNotifier>
-#include <QTimer>
 
 #include <functional>
 
@@ -11,8 +10,8 @@ namespace tarnwick::x11 {
 class Display;
 
 // Reads an X11 Display on the Qt main thread: when its socket is readable,
-// before the loop blocks (a reply may have queued events without the socket
-// showing it), and when a hold-off of reading ends.
+// and what is already queued before the loop blocks (a reply may have
+// queued events without the socket showing it).
 class DisplayPump final : public QObject {
     Q_OBJECT
 public:
@@ -20,12 +19,11 @@ public:
     DisplayPump(x11::Display& display, std::function<void()> onLost, QObject* parent = nullptr);
 
 private:
-    void pump();
+    void pump(bool readSocket);
 
     x11::Display& m_display;
     std::function<void()> m_onLost;
     QSocketNotifier m_notifier;
-    QTimer m_resume;
     bool m_lost = false;
 };
 

@@ -11,10 +11,8 @@ public:
     // Every event, whoever it is for; the listener picks its own.
     virtual void handleEvent(const xcb_generic_event_t& event) = 0;
     // The queue is empty for now: work that should happen once per burst
-    // of events goes here.
+    // of events goes here, and a look for replies awaited without blocking.
     virtual void endOfBatch() {}
-    // A hold-off of reading (Display::holdOffReading) has ended.
-    virtual void resume() {}
 };
 
 } // namespace tarnwick::x11

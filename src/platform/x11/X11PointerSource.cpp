@@ -6,33 +6,78 @@
 #include "platform/x11/ScreenLayout.h"
 
 #include <xcb/randr.h>
+#include <xcb/sync.h>
+#include <xcb/xcbext.h>
 #include <xcb/xinerama.h>
 #include <xcb/xinput.h>
 
 #include <algorithm>
+#include <chrono>
 #include <cmath>
+#include <cstring>
 #include <limits>
+#include <string_view>
 #include <utility>
 #include <vector>
 
 namespace tarnwick::x11 {
 namespace {
 
-// After a batch, motion piles up unread for a while, so that a 1 kHz mouse
-// costs under a hundred wakeups a second instead of 1,000. The pause is as
-// long as the pointer needs to reach the nearest corner at a glide faster
-// than a hard flick, within these bounds. The longest is well under the
-// 20 ms a quick touch of a corner lasts, so that no entry and exit fall into
-// one pause; a jump (a tablet, a touchscreen) is seen at most that late.
+// A pause lasts as long as the pointer needs to reach the nearest corner's
+// square (the largest the settings offer) at a glide faster than a hard
+// flick, less a millisecond for the server's whole-millisecond clock and its
+// lateness; below the shortest, every motion is followed instead, so that
+// the last move into a corner is seen as it happens. The longest pause
+// leaves room, within the 20 ms a quick touch of a corner lasts, for how
+// late the answers have lately come (the server's lateness and ours in
+// reading them): 15 ms on a quiet machine, less on a busy one, where
+// answers came up to 9 ms late and fixed 15 ms pauses missed 5 of 2,000
+// touches. A jump (a tablet, a touchscreen) is seen at most that late.
 constexpr double kFlickPixelsPerMs = 30.0;
-constexpr std::chrono::milliseconds kShortestPause{2};
-constexpr std::chrono::milliseconds kLongestPause{12};
+constexpr double kLargestCorner = 24.0;
+constexpr std::int64_t kShortestPauseMs = 2;
+constexpr std::int64_t kLongestPauseMs = 15;
+constexpr double kQuickTouchMs = 20.0;
+constexpr double kTouchMarginMs = 2.0;
+// A late answer shortens the pauses for about a second of motion after it.
+constexpr double kLatenessForgottenPerPauseMs = 0.1;
 
 // Buttons 1 to 3 held: the move is a drag. 4 to 7 are the wheels' clicks.
 constexpr std::uint16_t kButtonMask = 0x0700;
 
 bool isWheel(std::uint32_t button) {
     return button >= 4 && button <= 7;
+}
+
+// The server's millisecond clock as a SYNC counter; none without SYNC.
+xcb_sync_counter_t serverClock(xcb_connection_t* c) {
+    const auto* ext = xcb_get_extension_data(c, &xcb_sync_id);
+    if (ext == nullptr || ext->present == 0) {
+        return XCB_NONE;
+    }
+    const auto version = xcb_sync_initialize(c, 3, 1);
+    const auto counters = xcb_sync_list_system_counters(c);
+    auto initialized = replyOf(xcb_sync_initialize_reply, c, version);
+    auto reply = replyOf(xcb_sync_list_system_counters_reply, c, counters);
+    if (!initialized || !reply) {
+        return XCB_NONE;
+    }
+    // Read by hand: libxcb's iterator looks for each name two bytes late.
+    // Each entry: counter (4), resolution (8), name length (2), name, padded to 4.
+    const auto* at = reinterpret_cast<const std::uint8_t*>(reply.get() + 1);
+    const auto* end = at + std::size_t{reply->length} * 4;
+    for (std::uint32_t i = 0; i < reply->counters_len && at + 14 <= end; ++i) {
+        xcb_sync_counter_t counter = 0;
+        std::uint16_t length = 0;
+        std::memcpy(&counter, at, sizeof counter);
+        std::memcpy(&length, at + 12, sizeof length);
+        if (at + 14 + length <= end &&
+            std::string_view(reinterpret_cast<const char*>(at + 14), length) == "SERVERTIME") {
+            return counter;
+        }
+        at += (14 + length + 3) & ~3U;
+    }
+    return XCB_NONE;
 }
 
 std::vector<Monitor> randrMonitors(xcb_connection_t* c, xcb_window_t root) {
@@ -84,15 +129,23 @@ std::vector<Monitor> rootArea(xcb_connection_t* c, xcb_window_t root) {
 
 class X11PointerSource::Impl final : public EventListener {
 public:
+    using Clock = std::chrono::steady_clock;
+
     explicit Impl(Display& display) : m_display(display), m_c(display.connection()) {
         m_display.addListener(*this);
         setUpRandr();
         setUpRawMotion();
+        m_clock = serverClock(m_c);
         refreshScreens();
         xcb_flush(m_c);
     }
 
-    ~Impl() override { m_display.removeListener(*this); }
+    ~Impl() override {
+        if (m_sample) {
+            xcb_discard_reply(m_c, m_sample->sequence);
+        }
+        m_display.removeListener(*this);
+    }
     Impl(const Impl&) = delete;
     Impl& operator=(const Impl&) = delete;
 
@@ -156,6 +209,9 @@ public:
             m_screensChanged = false;
             refreshScreens();
         }
+        if (m_sample) {
+            takeSample();
+        }
         if (m_moved) {
             m_moved = false;
             const auto before = m_location;
@@ -165,26 +221,8 @@ public:
         }
     }
 
-    // The pause is over. While the pointer keeps moving, the next pause
-    // follows at once, without ever listening to the motion in between.
-    void resume() override {
-        if (!m_paused) {
-            return;
-        }
-        const auto before = m_location;
-        if (queryPointer() && !samePlace(before, m_location)) {
-            runHandlersIfMoved(before, false);
-            pause();
-            return;
-        }
-        // At rest: listen again, then look once more for a move made in between.
-        m_paused = false;
-        selectRawMotion(true);
-        queryPointer();
-        runHandlersIfMoved(before, false);
-    }
-
     bool dragging() const { return m_dragging; }
+    bool listening() const { return !m_paused; }
 
 private:
     // Buttons are followed even during a pause: a drag must be known as one
@@ -242,12 +280,16 @@ private:
         } mask{{XCB_INPUT_DEVICE_ALL_MASTER, 1},
                on ? buttons | XCB_INPUT_XI_EVENT_MASK_RAW_MOTION : buttons};
         xcb_input_xi_select_events(m_c, m_display.rootWindow(), 1, &mask.head);
-        xcb_flush(m_c);
     }
 
-    // Motion piles up on the server's side meanwhile: nothing is sent to us,
-    // and the query at the end of the pause sees where it led.
-    void pause() {
+    // Stops listening to motion for a pause on the server's clock, at whose
+    // end the server says where the pointer is. False, and nothing done,
+    // within reach of a corner.
+    bool pause() {
+        const std::int64_t length = pauseAfterMotion();
+        if (length == 0) {
+            return false;
+        }
         // Whatever moves in the pause while this is held is a drag.
         m_dragMotion = m_dragMotion || m_heldButtons != 0;
         if (!m_paused) {
@@ -255,7 +297,59 @@ private:
             ++m_stats.pauses;
             selectRawMotion(false);
         }
-        m_display.holdOffReading(pauseAfterMotion());
+        // The server holds back our next requests until the time has come.
+        // One answer, alone: a second could come in a later write of the
+        // server's, and wake us twice.
+        xcb_sync_waitcondition_t condition{};
+        condition.trigger.counter = m_clock;
+        condition.trigger.wait_type = XCB_SYNC_VALUETYPE_RELATIVE;
+        condition.trigger.wait_value = {0, static_cast<std::uint32_t>(length)};
+        condition.trigger.test_type = XCB_SYNC_TESTTYPE_POSITIVE_COMPARISON;
+        // No notification events: the answer below is what we wait for.
+        condition.event_threshold = {std::numeric_limits<std::int32_t>::max(),
+                                     std::numeric_limits<std::uint32_t>::max()};
+        xcb_sync_await(m_c, 1, &condition);
+        m_sample = xcb_query_pointer(m_c, m_display.rootWindow());
+        xcb_flush(m_c);
+        m_sampleDue = Clock::now() + std::chrono::milliseconds(length);
+        return true;
+    }
+
+    // The answer at the end of a pause, once it is there. While the pointer
+    // keeps moving away from the corners the next pause follows at once,
+    // without ever listening to the motion in between.
+    void takeSample() {
+        xcb_query_pointer_reply_t* answer = nullptr;
+        xcb_generic_error_t* error = nullptr;
+        if (xcb_poll_for_reply(m_c, m_sample->sequence, reinterpret_cast<void**>(&answer),
+                               &error) == 0) {
+            return;
+        }
+        std::free(error);
+        const XcbPtr<xcb_query_pointer_reply_t> reply(answer);
+        m_sample.reset();
+        ++m_stats.pointerQueries;
+        const double late =
+            std::chrono::duration<double, std::milli>(Clock::now() - m_sampleDue).count();
+        m_lateness = std::max(late, m_lateness - kLatenessForgottenPerPauseMs);
+        const auto before = m_location;
+        if (takePosition(reply.get()) && !samePlace(before, m_location)) {
+            runHandlersIfMoved(before, false);
+            if (pause()) {
+                return;
+            }
+        }
+        listen();
+    }
+
+    // At rest, or within reach of a corner: listen again, then look once
+    // more for a move made in between.
+    void listen() {
+        m_paused = false;
+        selectRawMotion(true);
+        const auto before = m_location;
+        queryPointer();
+        runHandlersIfMoved(before, false);
     }
 
     static bool samePlace(const std::optional<Point>& a, const std::optional<Point>& b) {
@@ -314,7 +408,11 @@ private:
         ++m_stats.pointerQueries;
         auto reply =
             replyOf(xcb_query_pointer_reply, m_c, xcb_query_pointer(m_c, m_display.rootWindow()));
-        if (!reply || reply->same_screen == 0) {
+        return takePosition(reply.get());
+    }
+
+    bool takePosition(const xcb_query_pointer_reply_t* reply) {
+        if (reply == nullptr || reply->same_screen == 0) {
             m_location.reset();
             return false;
         }
@@ -324,9 +422,10 @@ private:
         return true;
     }
 
-    std::chrono::milliseconds pauseAfterMotion() const {
-        if (!m_location) {
-            return kShortestPause;
+    // In ms; 0 for none.
+    std::int64_t pauseAfterMotion() const {
+        if (!m_location || m_clock == XCB_NONE) {
+            return 0;
         }
         // The hit squares are measured along the larger axis distance, so is this.
         double nearest = std::numeric_limits<double>::infinity();
@@ -338,9 +437,14 @@ private:
                 }
             }
         }
-        const auto pause = std::chrono::milliseconds(static_cast<std::int64_t>(
-            std::min(nearest / kFlickPixelsPerMs, static_cast<double>(kLongestPause.count()))));
-        return std::clamp(pause, kShortestPause, kLongestPause);
+        const double reach = (nearest - kLargestCorner) / kFlickPixelsPerMs - 1;
+        if (!(reach >= static_cast<double>(kShortestPauseMs))) {
+            return 0;
+        }
+        const double longest =
+            std::clamp(kQuickTouchMs - kTouchMarginMs - m_lateness,
+                       static_cast<double>(kShortestPauseMs), static_cast<double>(kLongestPauseMs));
+        return static_cast<std::int64_t>(std::min(reach, longest));
     }
 
     void runHandlers() {
@@ -360,6 +464,12 @@ private:
 
     Display& m_display;
     xcb_connection_t* m_c;
+    xcb_sync_counter_t m_clock = XCB_NONE;
+    // The pointer query answered at the end of a pause, and when it is due.
+    std::optional<xcb_query_pointer_cookie_t> m_sample;
+    Clock::time_point m_sampleDue;
+    // How late answers have lately come, in ms.
+    double m_lateness = 0;
     std::string m_unavailableReason;
     std::uint8_t m_xinputOpcode = 0;
     std::uint8_t m_randrEventBase = 0;
@@ -409,6 +519,9 @@ std::span<const Rect> X11PointerSource::screenFrames() {
 }
 X11PointerSource::Stats X11PointerSource::stats() const {
     return m_impl->stats();
+}
+bool X11PointerSource::listening() const {
+    return m_impl->listening();
 }
 
 } // namespace tarnwick::x11

@@ -13,16 +13,18 @@ class Display;
 // The pointer as XInput 2 raw motion sees it: every move on the desktop,
 // whichever window is under the pointer and whoever holds a grab. Each burst
 // of motion costs one pointer query and one run of the handlers; warps run
-// none. Button presses and releases are followed even during a pause, so
-// that a move made with a button held is known as a drag. Screens come from RandR (or Xinerama) and are re-read only
-// when the server says they changed.
+// none. Button presses and releases are always followed, so that a move
+// made with a button held is known as a drag. Screens come from RandR (or
+// Xinerama) and are re-read only when the server says they changed.
 //
-// A 1 kHz mouse would wake us 1,000 times a second. So after each batch of
-// motion it stops listening for a pause, for longer the farther the pointer
-// is from a corner (2 to 12 ms), and when the pause ends it queries where
-// the pointer went: while the pointer moves, one wakeup and one query per
-// pause. It holds off reading its Display meanwhile: give it a Display of
-// its own, so that other services' events are not held with it.
+// A 1 kHz mouse would wake us 1,000 times a second. So away from the
+// corners, once the pointer moves, motion is not listened to: the server
+// answers where the pointer is after each pause (XSync's Await on its own
+// clock), 2 to 15 ms by the distance to the nearest corner and how late the
+// answers have lately come; one wakeup per pause. At rest, and within reach
+// of a corner, every motion is followed.
+// The server holds the Display's later requests back until a pause ends:
+// give the source a Display of its own.
 class X11PointerSource final : public PointerSource {
 public:
     struct Stats {
@@ -51,6 +53,8 @@ public:
     std::span<const Rect> screenFrames() override;
 
     Stats stats() const;
+    // Whether every motion is followed now, rather than a pause's end awaited.
+    bool listening() const;
 
 private:
     class Impl;
