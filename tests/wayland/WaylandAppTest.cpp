@@ -55,8 +55,10 @@ protected:
 
 TEST_F(WaylandAppTest, HotkeysRunOncePerActivationRebindAndKeepTheUsersKey) {
     auto alpha = binding(hotkey(), appendTo("alpha"));
-    auto beta = binding(hotkey("\u2303\u21e7Y", 0x1200), appendTo("beta"));
-    beta["trigger"]["hotkey"]["keyCode"] = 16;
+    // KWin holds Alt+F4: the desktop gives Beta no key, and says so, though
+    // KDE's first answer names the key asked for.
+    auto beta = binding(hotkey("\u2325F4", 0x0800), appendTo("beta"));
+    beta["trigger"]["hotkey"]["keyCode"] = 118;
     auto gamma = binding(hotkey("\u2303\u21e7G", 0x1200), appendTo("gamma"));
     gamma["enabled"] = false;
     alpha["name"] = "Alpha", beta["name"] = "Beta", gamma["name"] = "Gamma";
@@ -75,7 +77,7 @@ TEST_F(WaylandAppTest, HotkeysRunOncePerActivationRebindAndKeepTheUsersKey) {
     ASSERT_TRUE(m_app);
     std::vector<std::string> expected(std::begin(started), std::end(started));
     expected.push_back("Tarnwick: the desktop assigned Meta+Alt+T to \"Alpha\"");
-    expectLogged(expected, "Tarnwick: the desktop assigned Ctrl+Shift+Y to \"Beta\"");
+    expectLogged(expected, "Tarnwick: the desktop assigned no key to \"Beta\"");
     ASSERT_FALSE(HasFailure());
 
     // Each activation runs its command once; the disabled binding nothing.
@@ -92,7 +94,7 @@ TEST_F(WaylandAppTest, HotkeysRunOncePerActivationRebindAndKeepTheUsersKey) {
     invoke(idAlpha);
     setEnabled(true);
     expected.push_back("Tarnwick: the desktop assigned Meta+Alt+T to \"Alpha\"");
-    expectLogged(expected, "Tarnwick: the desktop assigned Ctrl+Shift+Y to \"Beta\"");
+    expectLogged(expected, "Tarnwick: the desktop assigned no key to \"Beta\"");
     invoke(idAlpha);
     expectLogged(expected, ranAlpha);
 
