@@ -12,8 +12,8 @@ namespace tarnwick {
 struct ShortcutRequest {
     std::string id;          // the binding's id
     std::string description; // the binding's name
-    // The key wished for, spelled as the shortcuts specification spells
-    // triggers ("CTRL+SHIFT+Y"); empty for none.
+    // The key wished for, spelled in freedesktop.org's XDG Shortcuts format
+    // ("CTRL+SHIFT+Y"); empty for none.
     std::string preferredTrigger;
 
     friend bool operator==(const ShortcutRequest&, const ShortcutRequest&) = default;

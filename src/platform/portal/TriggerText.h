@@ -7,7 +7,7 @@
 
 namespace tarnwick::portal {
 
-// A stored hotkey as the shortcuts specification spells a trigger for the
+// A stored hotkey as freedesktop.org's XDG Shortcuts format spells a trigger for the
 // GlobalShortcuts portal: the held modifiers as CTRL, SHIFT, ALT and LOGO in
 // that order, then the XKB keysym name of the key in the US layout, joined
 // by "+" ("CTRL+SHIFT+y", "LOGO+ALT+t"). Command is LOGO, Option ALT;
