@@ -206,9 +206,11 @@ SessionFacts SessionFacts::current(const QDBusConnection& bus, bool wayland) {
     SessionFacts facts;
     facts.wayland = wayland;
     facts.currentDesktop = qEnvironmentVariable("XDG_CURRENT_DESKTOP");
-    facts.kwinOnBus = bus.isConnected() && bus.interface() != nullptr &&
-                      bus.interface()->isServiceRegistered(kwinService).value();
     facts.kwinForced = qEnvironmentVariable("TARNWICK_KWIN_CORNERS") == QLatin1String("1");
+    // A round trip to the bus only where KWin could be the way: not at every X11 start.
+    facts.kwinOnBus = (wayland || facts.kwinForced) && bus.isConnected() &&
+                      bus.interface() != nullptr &&
+                      bus.interface()->isServiceRegistered(kwinService).value();
     return facts;
 }
 
