@@ -40,7 +40,9 @@ constexpr std::int64_t kLongestPauseMs = 15;
 constexpr double kQuickTouchMs = 20.0;
 constexpr double kTouchMarginMs = 2.0;
 // A late answer shortens the pauses for about a second of motion after it.
+// One later than the most counted (a machine waking from sleep) counts as that.
 constexpr double kLatenessForgottenPerPauseMs = 0.1;
+constexpr double kMostLatenessMs = 10.0;
 
 // Buttons 1 to 3 held: the move is a drag. 4 to 7 are the wheels' clicks.
 constexpr std::uint16_t kButtonMask = 0x0700;
@@ -331,7 +333,8 @@ private:
         ++m_stats.pointerQueries;
         const double late =
             std::chrono::duration<double, std::milli>(Clock::now() - m_sampleDue).count();
-        m_lateness = std::max(late, m_lateness - kLatenessForgottenPerPauseMs);
+        m_lateness =
+            std::max(std::min(late, kMostLatenessMs), m_lateness - kLatenessForgottenPerPauseMs);
         const auto before = m_location;
         if (takePosition(reply.get()) && !samePlace(before, m_location)) {
             runHandlersIfMoved(before, false);
